@@ -1,0 +1,77 @@
+#include "shift/class_time_table.h"
+
+#include "store/store.h"
+#include "ui/message_box.h"
+
+namespace dg::shift {
+namespace {
+
+constexpr const char* kChangeTimeColumns[4] = {"Class1", "Class2", "Class3", "Class4"};
+constexpr const char* kChangeTimeReadNames[4] = {"class1", "class2", "class3", "class4"};
+constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
+constexpr const char* kDefaultTimes[4] = {"00:00", "6:00", "12:00", "18:00"};
+constexpr const char* kDefaultCrews[4] = {"甲班", "乙班", "丙班", "丁班"};
+
+constexpr std::string_view kLoadFailedText = "没有获得有效的交接班时间\r\n请重新设置交接班时间！";
+constexpr std::string_view kLoadFailedTitle = "交接班时间出错";
+
+}  // namespace
+
+std::int32_t SecondsOfHHMM(const store::DateTime& value) { return value.Hour() * 3600 + value.Minute() * 60; }
+
+void CreateClassTimeTable(const store::FailureReport& report) {
+    std::optional<store::Connection> connection;
+    store::TableDef table{std::string(kClassTimeTable)};
+    try {
+        connection.emplace(store::kOpenConnectionString);
+        table.AppendColumn(std::string(kColumnBanzhi), store::kTypeInteger, 0);
+        for (const char* name : kChangeTimeColumns) table.AppendColumn(name, store::kTypeDate, 0);
+        for (const char* name : kCrewColumns) table.AppendColumn(name, store::kTypeText, 10);
+    } catch (const std::exception& e) {
+        if (report) report(e.what());
+        return;
+    }
+    // From here on a failing step is skipped and the next one runs.
+    try {
+        store::AppendTable(*connection, table);
+    } catch (const std::exception&) {
+        // The table exists already: its columns and rows stay as they are.
+    }
+    try {
+        store::Recordset rows(*connection, kClassTimeTable);
+        if (rows.RecordCount() == 0) {
+            rows.AddNew();
+            rows.Set(kColumnBanzhi, 4);
+            for (int k = 0; k < 4; ++k) {
+                // The literals formatted "hh:mm": "6:00" is written as 06:00.
+                const auto time = store::DateTime::Parse(kDefaultTimes[k]);
+                rows.Set(kChangeTimeColumns[k], store::FormatHHMM(*time));
+            }
+            for (int k = 0; k < 4; ++k) rows.Set(kCrewColumns[k], kDefaultCrews[k]);
+            rows.Update();
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+void ReadSettingsRow(const store::Recordset& row, ShiftSettings& settings) {
+    settings.banzhiText = row.Get(kColumnBanzhi).AsText();
+    settings.banzhi = row.Get(kColumnBanzhi).AsInt16();
+    for (int k = 0; k < 4; ++k)
+        settings.changeTime[k] = SecondsOfHHMM(row.Get(kChangeTimeReadNames[k]).AsDateTime());
+    for (int k = 0; k < 4; ++k) settings.crew[k] = row.Get(kCrewColumns[k]).AsText();
+}
+
+bool LoadShiftSettings(ShiftSettings& settings) {
+    try {
+        store::Connection connection(store::kCreateConnectionString);
+        store::Recordset rows(connection, kClassTimeTable);
+        ReadSettingsRow(rows, settings);
+        return true;
+    } catch (const std::exception&) {
+        ui::MsgBox(kLoadFailedText, ui::Buttons::Ok, ui::Icon::Critical, kLoadFailedTitle);
+        return false;
+    }
+}
+
+}  // namespace dg::shift

@@ -1,0 +1,394 @@
+#include "store/store.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace dg::store {
+namespace {
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// An SQL identifier in double quotes, inner quotes doubled.
+std::string QuoteIdentifier(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
+    throw StoreError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+// Declared SQL type of each column type code. Dates are text; "DATETIME"
+// tells them apart from plain text when the table is read back.
+const char* DeclaredType(int type) {
+    switch (type) {
+        case kTypeInteger: return "INTEGER";
+        case kTypeDate: return "DATETIME TEXT";
+        default: return "TEXT";
+    }
+}
+
+int TypeCodeOf(const char* declared) {
+    if (!declared) return kTypeText;
+    const std::string_view d(declared);
+    if (d.rfind("DATETIME", 0) == 0) return kTypeDate;
+    if (d.find("INT") != std::string_view::npos) return kTypeInteger;
+    return kTypeText;
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
+            Fail(db, "Cannot prepare '" + sql + "'");
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+    void Bind(int index, const Value& value) {
+        int rc = SQLITE_OK;
+        const auto& raw = value.Raw();
+        if (value.IsNull()) {
+            rc = sqlite3_bind_null(stmt_, index);
+        } else if (auto i = std::get_if<std::int64_t>(&raw)) {
+            rc = sqlite3_bind_int64(stmt_, index, *i);
+        } else if (auto d = std::get_if<double>(&raw)) {
+            rc = sqlite3_bind_double(stmt_, index, *d);
+        } else if (auto s = std::get_if<std::string>(&raw)) {
+            rc = sqlite3_bind_text(stmt_, index, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+        } else if (auto t = std::get_if<DateTime>(&raw)) {
+            const std::string text = t->ToStoreText();
+            rc = sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK) Fail(db_, "Cannot bind a value");
+    }
+
+    // Runs a statement that returns no rows.
+    void Run(const std::string& what) {
+        const int rc = sqlite3_step(stmt_);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(db_, what);
+    }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void Exec(sqlite3* db, const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        std::string text = message ? message : sqlite3_errmsg(db);
+        sqlite3_free(message);
+        throw StoreError(text);
+    }
+}
+
+Value ReadColumn(sqlite3_stmt* stmt, int index, int typeCode) {
+    switch (sqlite3_column_type(stmt, index)) {
+        case SQLITE_NULL: return Value(Null{});
+        case SQLITE_INTEGER: return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt, index)));
+        case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt, index));
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+            std::string s(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, index)));
+            if (typeCode == kTypeDate) {
+                if (auto dt = DateTime::Parse(s)) return Value(*dt);
+            }
+            return Value(std::move(s));
+        }
+    }
+}
+
+// The value as the column of that type code stores it.
+Value ConvertForColumn(const Value& value, int typeCode) {
+    if (value.IsNull()) return value;
+    switch (typeCode) {
+        case kTypeInteger: return Value(static_cast<std::int64_t>(value.AsInt32()));
+        case kTypeDate: return Value(value.AsDateTime());
+        default: return Value(value.AsText());
+    }
+}
+
+}  // namespace
+
+ConnectionText ConnectionText::Parse(std::string_view text) {
+    ConnectionText result;
+    bool haveProvider = false, haveSource = false;
+    while (!text.empty()) {
+        const std::size_t semicolon = text.find(';');
+        const std::string_view part = text.substr(0, semicolon);
+        text = semicolon == std::string_view::npos ? std::string_view{} : text.substr(semicolon + 1);
+        if (Trim(part).empty()) continue;
+        const std::size_t eq = part.find('=');
+        if (eq == std::string_view::npos)
+            throw StoreError("Connection text part without '=': '" + std::string(part) + "'");
+        const std::string_view key = Trim(part.substr(0, eq));
+        const std::string_view value = Trim(part.substr(eq + 1));
+        if (EqualsAsciiNoCase(key, "Provider")) {
+            result.provider = value;
+            haveProvider = true;
+        } else if (EqualsAsciiNoCase(key, "Data Source")) {
+            result.dataSource = value;
+            haveSource = true;
+        }
+    }
+    if (!haveProvider) throw StoreError("Connection text names no provider");
+    if (!EqualsAsciiNoCase(result.provider, kJetProvider))
+        throw StoreError("Provider cannot be found: '" + result.provider + "' is not served by this store");
+    if (!haveSource || result.dataSource.empty()) throw StoreError("Connection text names no data source");
+    if (result.dataSource.find('\0') != std::string::npos) throw StoreError("Data source contains a NUL character");
+    return result;
+}
+
+std::filesystem::path ConnectionText::Path() const {
+    std::string path = dataSource;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return std::filesystem::path(path);
+}
+
+void CatalogCreate(std::string_view connectionText) {
+    const ConnectionText parsed = ConnectionText::Parse(connectionText);
+    const std::string path = parsed.Path().string();
+    // O_EXCL: an existing entry is never overwritten, even one made a moment ago by another process.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int err = errno;
+        throw StoreError(err == EEXIST ? "Database already exists: '" + parsed.dataSource + "'"
+                                       : "Cannot create database '" + parsed.dataSource + "': " + std::strerror(err));
+    }
+    ::close(fd);
+    try {
+        Connection connection(connectionText);
+        Exec(connection.Handle(), ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+    } catch (...) {
+        std::filesystem::remove(parsed.Path());  // leave no half-made file behind
+        throw;
+    }
+}
+
+Connection::Connection(std::string_view connectionText) {
+    const ConnectionText parsed = ConnectionText::Parse(connectionText);
+    const std::string path = parsed.Path().string();
+    // Opening never creates: a missing file fails here.
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = "Cannot open database '" + parsed.dataSource + "': " +
+                              (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreError(message);
+    }
+    try {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        // A double-quoted unknown name must fail, not read as a string literal.
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        // SQLite opens lazily: read the schema now so that a file that is not a
+        // database fails at the open. The statement is finished at once so that
+        // no read transaction stays open.
+        Statement check(db_, "PRAGMA schema_version");
+        if (sqlite3_step(check.get()) != SQLITE_ROW)
+            Fail(db_, "Cannot open database '" + parsed.dataSource + "'");
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+Connection::~Connection() { Close(); }
+
+void Connection::Close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+sqlite3* Connection::Handle() const {
+    if (!db_) throw StoreError("Operation is not allowed when the connection is closed");
+    return db_;
+}
+
+void TableDef::AppendColumn(std::string name, int type, int size) {
+    if (type != kTypeInteger && type != kTypeDate && type != kTypeText)
+        throw StoreError("Type is invalid: column '" + name + "' has type code " + std::to_string(type));
+    if (size < 0) throw StoreError("Invalid size for column '" + name + "'");
+    if (name.empty()) throw StoreError("A column needs a name");
+    for (const auto& c : columns_)
+        if (EqualsAsciiNoCase(c.name, name)) throw StoreError("Column '" + name + "' is already defined");
+    columns_.push_back({std::move(name), type, size});
+}
+
+void AppendTable(Connection& connection, const TableDef& table) {
+    if (table.Columns().empty()) throw StoreError("Table '" + table.Name() + "' has no columns");
+    std::string sql = "CREATE TABLE " + QuoteIdentifier(table.Name()) + " (";
+    bool first = true;
+    for (const auto& c : table.Columns()) {
+        if (!first) sql += ", ";
+        first = false;
+        sql += QuoteIdentifier(c.name) + " " + DeclaredType(c.type);
+        if (c.type == kTypeText && c.size > 0)
+            sql += " CHECK (length(" + QuoteIdentifier(c.name) + ") <= " + std::to_string(c.size) + ")";
+    }
+    sql += ")";
+    Statement create(connection.Handle(), sql);
+    create.Run("Cannot create table '" + table.Name() + "'");
+}
+
+Recordset::Recordset(Connection& connection, std::string_view table) : connection_(&connection), table_(table) {
+    Statement query(connection.Handle(), "SELECT _rowid_, * FROM " + QuoteIdentifier(table_));
+    Load(query.get());
+}
+
+Recordset::Recordset(Connection& connection, std::string_view table, std::string_view whereColumn,
+                     const Value& equals)
+    : connection_(&connection), table_(table) {
+    Statement query(connection.Handle(), "SELECT _rowid_, * FROM " + QuoteIdentifier(table_) + " WHERE " +
+                                             QuoteIdentifier(whereColumn) + " = ?");
+    query.Bind(1, equals);
+    Load(query.get());
+}
+
+void Recordset::Load(sqlite3_stmt* stmt) {
+    const int count = sqlite3_column_count(stmt);
+    for (int i = 1; i < count; ++i) {
+        columns_.emplace_back(sqlite3_column_name(stmt, i));
+        declaredTypes_.push_back(TypeCodeOf(sqlite3_column_decltype(stmt, i)));
+    }
+    for (;;) {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) Fail(connection_->Handle(), "Cannot read table '" + table_ + "'");
+        Row row{sqlite3_column_int64(stmt, 0), {}};
+        row.values.reserve(columns_.size());
+        for (int i = 1; i < count; ++i) row.values.push_back(ReadColumn(stmt, i, declaredTypes_[i - 1]));
+        rows_.push_back(std::move(row));
+    }
+}
+
+std::size_t Recordset::ColumnIndex(std::string_view column) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (EqualsAsciiNoCase(columns_[i], column)) return i;
+    throw StoreError("Item cannot be found in the collection: no column '" + std::string(column) + "' in '" +
+                     table_ + "'");
+}
+
+void Recordset::CheckOpen() const {
+    if (closed_) throw StoreError("Operation is not allowed when the recordset is closed");
+}
+
+void Recordset::AddNew() {
+    CheckOpen();
+    adding_ = true;
+    pending_ = Row{0, std::vector<Value>(columns_.size(), Value(Null{}))};
+    assigned_.assign(columns_.size(), false);
+}
+
+void Recordset::Set(std::string_view column, const Value& value) {
+    CheckOpen();
+    const std::size_t index = ColumnIndex(column);
+    if (!adding_) {
+        if (Eof()) throw StoreError("Either BOF or EOF is True: there is no current row to change");
+        if (assigned_.size() != columns_.size()) {
+            pending_ = rows_[current_];
+            assigned_.assign(columns_.size(), false);
+        }
+    }
+    pending_.values[index] = ConvertForColumn(value, declaredTypes_[index]);
+    assigned_[index] = true;
+}
+
+void Recordset::Update() {
+    CheckOpen();
+    sqlite3* db = connection_->Handle();
+    std::vector<std::size_t> fields;
+    for (std::size_t i = 0; i < assigned_.size(); ++i)
+        if (assigned_[i]) fields.push_back(i);
+    if (!adding_ && fields.empty()) return;
+
+    std::string sql;
+    if (adding_) {
+        if (fields.empty()) {
+            sql = "INSERT INTO " + QuoteIdentifier(table_) + " DEFAULT VALUES";
+        } else {
+            sql = "INSERT INTO " + QuoteIdentifier(table_) + " (";
+            std::string marks;
+            for (std::size_t n = 0; n < fields.size(); ++n) {
+                sql += (n ? ", " : "") + QuoteIdentifier(columns_[fields[n]]);
+                marks += n ? ", ?" : "?";
+            }
+            sql += ") VALUES (" + marks + ")";
+        }
+    } else {
+        sql = "UPDATE " + QuoteIdentifier(table_) + " SET ";
+        for (std::size_t n = 0; n < fields.size(); ++n) sql += (n ? ", " : "") + QuoteIdentifier(columns_[fields[n]]) + " = ?";
+        sql += " WHERE _rowid_ = ?";
+    }
+
+    // One transaction: every assigned field lands, or none does.
+    Exec(db, "BEGIN IMMEDIATE");
+    try {
+        Statement write(db, sql);
+        int position = 1;
+        for (std::size_t index : fields) write.Bind(position++, pending_.values[index]);
+        if (!adding_) write.Bind(position, Value(rows_[current_].rowid));
+        write.Run("Cannot write a row of '" + table_ + "'");
+        if (!adding_ && sqlite3_changes(db) != 1)
+            throw StoreError("Row cannot be located for updating: it was deleted meanwhile");
+        const std::int64_t rowid = adding_ ? sqlite3_last_insert_rowid(db) : rows_[current_].rowid;
+        Exec(db, "COMMIT");
+        pending_.rowid = rowid;
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (adding_) {
+        rows_.push_back(std::move(pending_));
+        current_ = rows_.size() - 1;
+    } else {
+        rows_[current_] = std::move(pending_);
+    }
+    adding_ = false;
+    assigned_.clear();
+    pending_ = Row{};
+}
+
+const Value& Recordset::Get(std::string_view column) const {
+    CheckOpen();
+    const std::size_t index = ColumnIndex(column);
+    if (adding_ || assigned_.size() == columns_.size()) return pending_.values[index];
+    if (Eof()) throw StoreError("Either BOF or EOF is True: there is no current row");
+    return rows_[current_].values[index];
+}
+
+void Recordset::Close() { closed_ = true; }
+
+}  // namespace dg::store

@@ -1,0 +1,22 @@
+#pragma once
+
+namespace dg::ui {
+
+// True when a QApplication exists already, or one could be created without
+// aborting the process (offscreen/minimal platform, a reachable X display, or
+// a Wayland display).
+bool DisplayAvailable();
+
+// Makes sure the GUI application exists (the host's, or one created on this
+// thread) and that the calling thread is its thread. Throws UiError with a
+// clear description otherwise (kStatusFail without a display,
+// kStatusWrongThread on another thread).
+void EnsureGui();
+
+// Runs pending dialog events for up to maxMs milliseconds (0: only what is
+// pending now), for hosts without their own event loop. Returns the number of
+// top-level dialog windows still open, or -1 when there is no GUI or the
+// caller is not on the GUI thread.
+int ProcessEvents(int maxMs);
+
+}  // namespace dg::ui

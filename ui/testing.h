@@ -1,0 +1,58 @@
+#pragma once
+// Test driver for dialogs (linked only into tests: dg_ui_testing).
+//
+// Actions are queued, then run one after another from the event loop once the
+// next form window shows (each from a zero timer, so an action that opens a
+// nested modal loop, such as a real message box, lets the following actions
+// run inside it). Each action is performed as real widget input, so the
+// form's own notifications fire. Actions left over when a form closes wait
+// for the next form to show.
+//
+// Message boxes: a queued answer is returned without showing anything;
+// without one, a real QMessageBox is shown (ClickMessageBox clicks it).
+// Every message box, answered or shown, is recorded.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/message_box.h"
+
+namespace dg::ui::testing {
+
+// --- queued widget input, by objectName ("txtPassword", "txtTime_3") ---
+void Type(const std::string& control, const std::string& text);  // typed at the cursor (Chinese too)
+void ClearText(const std::string& control);                      // select all, then Backspace
+void Click(const std::string& control);                          // mouse click on a button
+void PressKey(const std::string& control, int qtKey);            // e.g. Qt::Key_Return on the control
+void Choose(const std::string& control, const std::string& item); // choose an item from a combo's list
+void Focus(const std::string& control);                          // give it the focus (a click into it)
+void SpinUp(const std::string& control);                         // click the spinner's up arrow
+void SpinDown(const std::string& control);
+void CloseFromFrame();                                           // the window frame's close button
+void ClickMessageBox(Answer button);                             // click a button of the real message box now open
+void Run(std::function<void()> action);                          // any code, in turn with the others
+
+// --- message boxes ---
+void QueueAnswer(Answer answer);
+struct MessageRecord {
+    std::string text;
+    std::string title;  // the shown title: the default title when none was given
+    Buttons buttons;
+    Icon icon;
+    Answer answer;
+};
+const std::vector<MessageRecord>& Messages();
+
+// --- looking at the open forms (modeless ones, or from inside Run) ---
+bool FormOpen(const std::string& formName);
+std::optional<std::string> TextOf(const std::string& control);  // text, caption or combo text
+bool EnabledOf(const std::string& control);
+bool SaveScreenshot(const std::string& formName, const std::string& pngPath);
+
+// Forgets queued actions, queued answers and recorded messages.
+void Reset();
+// Number of queued actions not yet run.
+std::size_t PendingActions();
+
+}  // namespace dg::ui::testing
