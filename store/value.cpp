@@ -123,13 +123,13 @@ std::optional<DateTime> DateTime::Parse(std::string_view text) {
 }
 
 std::string FormatHH(const DateTime& value) {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", value.Hour());
     return buf;
 }
 
 std::string FormatHHMM(const DateTime& value) {
-    char buf[8];
+    char buf[16];
     std::snprintf(buf, sizeof buf, "%02d:%02d", value.Hour(), value.Minute());
     return buf;
 }

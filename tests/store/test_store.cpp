@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "store/location.h"
+#include "store/store.h"
+#include "support/temp_dir.h"
+
+using namespace dg::store;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class StoreTest : public dg::testsupport::TempDirTest {
+protected:
+    std::vector<std::string> reports;
+    FailureReport Reporter() {
+        return [this](const std::string& d) { reports.push_back(d); };
+    }
+    void MakeDatabase() {
+        EnsureDatabase(Reporter());
+        ASSERT_TRUE(reports.empty());
+    }
+    void MakeTable() {
+        MakeDatabase();
+        Connection c(kOpenConnectionString);
+        TableDef t("tblTest");
+        t.AppendColumn("Name", kTypeText, 10);
+        t.AppendColumn("When", kTypeDate, 0);
+        t.AppendColumn("Count", kTypeInteger, 0);
+        AppendTable(c, t);
+    }
+};
+
+}  // namespace
+
+TEST(ConnectionTextTest, BothTextsNameTheSameFileAndOtherProvidersAreRefused) {
+    EXPECT_EQ(ConnectionText::Parse(kOpenConnectionString).Path(), fs::path("mdb/Para.mdb"));
+    EXPECT_EQ(ConnectionText::Parse(kCreateConnectionString).Path(), fs::path("mdb/Para.mdb"));
+    EXPECT_EQ(ConnectionText::Parse(kOpenConnectionString).provider, "Microsoft.Jet.OLEDB.4.0");
+    EXPECT_THROW(ConnectionText::Parse("Provider=SQLOLEDB;Data Source=x"), StoreError);
+    EXPECT_THROW(ConnectionText::Parse("Data Source=x"), StoreError);
+    EXPECT_THROW(ConnectionText::Parse("Provider=Microsoft.Jet.OLEDB.4.0"), StoreError);
+    EXPECT_THROW(ConnectionText::Parse("Provider=Microsoft.Jet.OLEDB.4.0;garbage"), StoreError);
+}
+
+TEST_F(StoreTest, EntryTestsCountFoldersOnlyWhereAsked) {
+    EXPECT_FALSE(EntryExists(kFolderName, true));
+    fs::create_directories("mdb/Para.mdb");  // a folder where the file should be
+    EXPECT_TRUE(EntryExists(kFolderName, true));
+    EXPECT_FALSE(EntryExists(kDatabaseEntry, false));
+    fs::remove("mdb/Para.mdb");
+    WriteFile("mdb/Para.mdb", "");
+    EXPECT_TRUE(EntryExists(kDatabaseEntry, false));
+}
+
+TEST_F(StoreTest, EnsureDatabaseMakesFolderAndFileInAnEmptyDirectory) {
+    EnsureDatabase(Reporter());
+    EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(fs::is_directory("mdb"));
+    EXPECT_TRUE(fs::is_regular_file("mdb/Para.mdb"));
+    EXPECT_GT(fs::file_size("mdb/Para.mdb"), 0u);  // a real database, not zero bytes
+    Connection c(kOpenConnectionString);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(c.Handle(), "PRAGMA application_id", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), kApplicationId);
+    sqlite3_finalize(s);
+}
+
+TEST_F(StoreTest, EnsureDatabaseCreatesOnlyWhatIsMissing) {
+    fs::create_directory("mdb");
+    EnsureDatabase(Reporter());
+    EXPECT_TRUE(reports.empty());
+    EXPECT_TRUE(fs::is_regular_file("mdb/Para.mdb"));
+
+    // Both present, even a file that is no database: nothing is touched.
+    WriteFile("mdb/Para.mdb", "not a database at all");
+    EnsureDatabase(Reporter());
+    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(ReadFile("mdb/Para.mdb"), "not a database at all");
+}
+
+TEST_F(StoreTest, PlainFileNamedMdbIsReportedOnceAndLeftAlone) {
+    WriteFile("mdb", "plain");
+    EnsureDatabase(Reporter());
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Para.mdb"), std::string::npos) << reports[0];
+    EXPECT_EQ(ReadFile("mdb"), "plain");
+}
+
+TEST_F(StoreTest, ReadOnlyDirectoryIsReportedOnce) {
+    if (geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
+    fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
+    EnsureDatabase(Reporter());
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_FALSE(fs::exists("mdb"));
+}
+
+TEST_F(StoreTest, FolderCreationFailureIsReportedWithTheFileSystemsDescription) {
+    // A folder cannot be created below a plain file.
+    EXPECT_THROW(MakeFolder("mdb/sub"), StoreError);
+    try {
+        MakeFolder("no/such/parent");
+    } catch (const StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("No such file or directory"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(StoreTest, WorkingDirectoryDecidesWhichDatabase) {
+    MakeDatabase();
+    fs::create_directory("other");
+    fs::current_path("other");
+    EXPECT_FALSE(EntryExists(kDatabaseEntry, false));
+    EnsureDatabase(Reporter());
+    EXPECT_TRUE(fs::is_regular_file("mdb/Para.mdb"));
+    fs::current_path("..");
+}
+
+TEST_F(StoreTest, OpeningNeverCreatesAndRefusesFilesThatAreNotDatabases) {
+    EXPECT_THROW(Connection{kOpenConnectionString}, StoreError);
+    EXPECT_FALSE(fs::exists("mdb"));
+
+    fs::create_directory("mdb");
+    const std::string junk(4096, '\x5a');
+    WriteFile("mdb/Para.mdb", junk);
+    try {
+        Connection c(kOpenConnectionString);
+        FAIL() << "a corrupt file opened";
+    } catch (const StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("not a database"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ReadFile("mdb/Para.mdb"), junk);  // byte for byte as it was
+
+    // A zero-length file is an empty database.
+    WriteFile("mdb/Para.mdb", "");
+    EXPECT_NO_THROW(Connection{kOpenConnectionString});
+
+    fs::remove("mdb/Para.mdb");
+    fs::create_directory("mdb/Para.mdb");
+    EXPECT_THROW(Connection{kOpenConnectionString}, StoreError);
+}
+
+TEST_F(StoreTest, CatalogCreateNeverOverwrites) {
+    fs::create_directory("mdb");
+    WriteFile("mdb/Para.mdb", "keep me");
+    EXPECT_THROW(CatalogCreate(kCreateConnectionString), StoreError);
+    EXPECT_EQ(ReadFile("mdb/Para.mdb"), "keep me");
+}
+
+TEST_F(StoreTest, TableDefinitionsAndAppend) {
+    MakeTable();
+    Connection c(kOpenConnectionString);
+    TableDef again("tblTest");
+    again.AppendColumn("X", kTypeInteger, 0);
+    EXPECT_THROW(AppendTable(c, again), StoreError);  // exists
+    TableDef bad("tblBad");
+    EXPECT_THROW(bad.AppendColumn("X", 5, 0), StoreError);
+    bad.AppendColumn("X", kTypeText, 0);
+    EXPECT_THROW(bad.AppendColumn("x", kTypeText, 0), StoreError);
+}
+
+TEST_F(StoreTest, RowsAreAddedReadAndUpdatedByColumnNameIgnoringCase) {
+    MakeTable();
+    Connection c(kOpenConnectionString);
+    {
+        Recordset rs(c, "tblTest");
+        EXPECT_EQ(rs.RecordCount(), 0);
+        EXPECT_TRUE(rs.Eof());
+        rs.AddNew();
+        rs.Set("name", "甲班");
+        rs.Set("WHEN", "6:00");
+        rs.Set("Count", "4");
+        rs.Update();
+        EXPECT_EQ(rs.Get("Name").AsText(), "甲班");
+    }
+    Recordset rs(c, "tblTest");
+    ASSERT_EQ(rs.RecordCount(), 1);
+    EXPECT_EQ(rs.Get("when").AsDateTime(), (DateTime{0, 6 * 3600}));
+    EXPECT_EQ(rs.Get("count").AsInt16(), 4);
+    EXPECT_THROW(rs.Get("Nmae"), StoreError);  // a misspelt column fails
+    EXPECT_THROW(rs.Set("When", "25:00"), StoreError);
+    rs.Set("When", DateTime{46363, 0});
+    rs.Update();
+    Recordset again(c, "tblTest");
+    EXPECT_EQ(again.Get("When").AsDateTime(), (DateTime{46363, 0}));
+
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(c.Handle(), "SELECT \"When\" FROM tblTest", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)), "2026-12-07 00:00:00");
+    sqlite3_finalize(s);
+}
+
+TEST_F(StoreTest, WhereValueIsBoundNotPasted) {
+    MakeTable();
+    Connection c(kOpenConnectionString);
+    for (const char* name : {"O'Brien", "a' OR 'a", "plain"}) {
+        Recordset rs(c, "tblTest");
+        rs.AddNew();
+        rs.Set("Name", name);
+        rs.Update();
+    }
+    EXPECT_EQ(Recordset(c, "tblTest", "Name", "O'Brien").RecordCount(), 1);
+    EXPECT_EQ(Recordset(c, "tblTest", "Name", "a' OR 'a").RecordCount(), 1);
+    EXPECT_EQ(Recordset(c, "tblTest", "Name", "nobody").RecordCount(), 0);
+    EXPECT_THROW(Recordset(c, "tblTest", "Nmae", "plain"), StoreError);
+    EXPECT_THROW(Recordset(c, "tblMissing"), StoreError);
+}
+
+TEST_F(StoreTest, UpdateChangesOnlyTheCurrentRowOfDuplicates) {
+    MakeTable();
+    Connection c(kOpenConnectionString);
+    for (int i = 0; i < 2; ++i) {
+        Recordset rs(c, "tblTest");
+        rs.AddNew();
+        rs.Set("Name", "dup");
+        rs.Set("Count", i);
+        rs.Update();
+    }
+    Recordset rs(c, "tblTest", "Name", "dup");
+    rs.Set("Count", 99);
+    rs.Update();
+    Recordset all(c, "tblTest");
+    EXPECT_EQ(Recordset(c, "tblTest", "Count", 99).RecordCount(), 1);
+    EXPECT_EQ(Recordset(c, "tblTest", "Count", 1).RecordCount(), 1);
+}
+
+TEST_F(StoreTest, AFailedUpdateWritesNoFieldAtAll) {
+    MakeTable();
+    Connection c(kOpenConnectionString);
+    {
+        Recordset rs(c, "tblTest");
+        rs.AddNew();
+        rs.Set("Name", "ok");
+        rs.Set("Count", 1);
+        rs.Update();
+    }
+    Recordset rs(c, "tblTest");
+    rs.Set("Count", 2);
+    rs.Set("Name", "eleven char");  // over the width of 10
+    EXPECT_THROW(rs.Update(), StoreError);
+    Recordset after(c, "tblTest");
+    EXPECT_EQ(after.Get("Count").AsInt16(), 1);
+    EXPECT_EQ(after.Get("Name").AsText(), "ok");
+    // Ten Chinese characters fit: the width counts characters, not bytes.
+    Recordset wide(c, "tblTest");
+    wide.Set("Name", "一二三四五六七八九十");
+    EXPECT_NO_THROW(wide.Update());
+}
+
+TEST_F(StoreTest, LockedDatabaseFailsAfterTheBusyWaitAndLeavesTheRow) {
+    MakeTable();
+    Connection c(kOpenConnectionString);
+    {
+        Recordset rs(c, "tblTest");
+        rs.AddNew();
+        rs.Set("Count", 1);
+        rs.Update();
+    }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open("mdb/Para.mdb", &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_busy_timeout(c.Handle(), 50);  // do not wait the full timeout in a test
+    Recordset rs(c, "tblTest");
+    rs.Set("Count", 2);
+    EXPECT_THROW(rs.Update(), StoreError);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(Recordset(c, "tblTest").Get("Count").AsInt16(), 1);
+}
