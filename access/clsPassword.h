@@ -3,6 +3,7 @@
 // one logout dialog, shows them modally and relays every BackAdmin they raise.
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include "ui/event.h"
 
@@ -33,6 +34,12 @@ public:
     ui::Event<std::int16_t, std::int16_t> BackAdmin;
 
 private:
+    void mLogin_BackAdmin(std::int16_t Data, std::int16_t iCommand);
+    void mRevise_BackAdmin(std::int16_t Data, std::int16_t iCommand);
+    void mLanding_BackAdmin(std::int16_t Data, std::int16_t iCommand);
+    void CheckThread() const;
+
+    std::thread::id owner_;  // the thread that created the controller
     std::unique_ptr<frmLogin> mLogin;
     std::unique_ptr<Revise> mRevise;
     std::unique_ptr<frmLanding> mLanding;

@@ -1,0 +1,104 @@
+#include "access/pass_table.h"
+
+#include <ctime>
+#include <exception>
+
+#include "store/store.h"
+
+namespace dg::access {
+namespace {
+
+// The rows of `level`, bound as a parameter so that any text finds its rows.
+store::Recordset QueryLevel(store::Connection& connection, std::string_view level) {
+    return store::Recordset(connection, kPassTable, kColumnLevel, store::Value(level));
+}
+
+void SetStamp(store::Recordset& rows) {
+    const WriteStamp stamp = ReadWriteStamp();
+    rows.Set(kColumnDate, stamp.date);
+    rows.Set(kColumnTime, stamp.time);
+}
+
+// Adds the level's row with the default password and writes it at once; it
+// becomes the current row.
+void AddLevelRow(store::Recordset& rows, std::string_view level) {
+    rows.AddNew();
+    SetStamp(rows);
+    rows.Set(kColumnLevel, level);
+    rows.Set(kColumnPassword, kDefaultPassword);
+    rows.Update();
+}
+
+}  // namespace
+
+std::int16_t LevelIndex(std::string_view levelName) {
+    if (levelName == kLevelAdmin) return 1;
+    if (levelName == kLevelEngineer) return 2;
+    return 0;
+}
+
+WriteStamp ReadWriteStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const store::DateTime day = store::DateTime::FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return {day.DatePart(), store::DateTime{0, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec}};
+}
+
+void CreatePassTable(const store::FailureReport& report) {
+    std::optional<store::Connection> connection;
+    store::TableDef table{std::string(kPassTable)};
+    try {
+        connection.emplace(store::kOpenConnectionString);
+        table.AppendColumn(std::string(kColumnDate), store::kTypeDate, 0);
+        table.AppendColumn(std::string(kColumnTime), store::kTypeDate, 0);
+        table.AppendColumn(std::string(kColumnLevel), store::kTypeText, 0);
+        table.AppendColumn(std::string(kColumnPassword), store::kTypeText, 0);
+    } catch (const std::exception& e) {
+        if (report) report(e.what());
+        return;
+    }
+    // From here on a failing step is skipped and the next one runs.
+    try {
+        store::AppendTable(*connection, table);
+    } catch (const std::exception&) {
+        // The table exists already: it and its rows stay as they are.
+    }
+    try {
+        store::Recordset rows(*connection, kPassTable);
+        if (rows.RecordCount() == 0) AddLevelRow(rows, kLevelAdmin);
+    } catch (const std::exception&) {
+        // Without its seed row the table still works: the login check adds
+        // the row of a level that has none.
+    }
+}
+
+bool CheckLevelPassword(std::string_view level, std::string_view password) {
+    store::Connection connection(store::kOpenConnectionString);
+    store::Recordset rows = QueryLevel(connection, level);
+    if (rows.RecordCount() == 0) AddLevelRow(rows, level);
+    const store::Value& stored = rows.Get(kColumnPassword);
+    if (stored.IsNull()) return false;
+    return stored.AsText() == password;
+}
+
+std::optional<store::Value> ReadLevelPassword(std::string_view level) {
+    store::Connection connection(store::kOpenConnectionString);
+    store::Recordset rows = QueryLevel(connection, level);
+    if (rows.RecordCount() == 0) return std::nullopt;
+    return rows.Get(kColumnPassword);
+}
+
+bool WriteLevelPassword(std::string_view level, std::string_view password) {
+    store::Connection connection(store::kOpenConnectionString);
+    store::Recordset rows = QueryLevel(connection, level);
+    if (rows.RecordCount() == 0) return false;
+    // The first row is the current one; Update writes it by its row id, so
+    // a second row of the same level keeps its password.
+    SetStamp(rows);
+    rows.Set(kColumnPassword, password);
+    rows.Update();
+    return true;
+}
+
+}  // namespace dg::access
