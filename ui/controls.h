@@ -4,6 +4,12 @@
 // it as a member. Unloading the form destroys the controls: every call on a
 // handle whose control is gone throws UiError (reads included), and
 // Valid() turns false. A default-constructed handle refers to nothing.
+//
+// Each On...() call adds a handler (they run in the order added); the
+// handlers go with the control when the form unloads, so Build() connects
+// them again on every load. A handler that throws does not unwind into the
+// toolkit: its description is shown in a message box (OK, critical icon,
+// default title) and the form stays usable.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,10 +35,10 @@ enum class Align { Left, Center };
 // How a control looks. The font family is always 宋体 ("SimSun", substituted
 // by an installed CJK font); an unset font inherits the form's.
 struct Look {
-    std::optional<double> fontPoints;
+    std::optional<double> fontPoints = std::nullopt;
     bool bold = false;
-    std::optional<Rgb> foreground;
-    std::optional<Rgb> background;  // unset: the toolkit's default
+    std::optional<Rgb> foreground = std::nullopt;
+    std::optional<Rgb> background = std::nullopt;  // unset: the toolkit's default
     bool transparent = false;       // labels: no background of their own
     Align align = Align::Left;
 };

@@ -27,7 +27,10 @@ struct FormState;  // owned by the toolkit implementation
 class Form {
 public:
     explicit Form(std::string objectName);
-    virtual ~Form();  // unloads, with origin Code, if loaded
+    // Unloads if loaded. No handler runs then (the derived form is already
+    // gone); a dialog that wants OnQueryUnload/OnUnload at its end calls
+    // Unload() in its own destructor.
+    virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
 
@@ -41,7 +44,8 @@ public:
     // Loads if needed and shows without waiting; an open form stays the one window.
     void ShowModeless();
     // Closes the window from code (OnQueryUnload sees CloseOrigin::Code) and
-    // destroys it. No-op when not loaded.
+    // destroys it. No-op when not loaded, and while a close is being decided
+    // or carried out (from inside OnQueryUnload or OnUnload).
     void Unload();
 
 protected:

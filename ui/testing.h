@@ -11,6 +11,7 @@
 // Message boxes: a queued answer is returned without showing anything;
 // without one, a real QMessageBox is shown (ClickMessageBox clicks it).
 // Every message box, answered or shown, is recorded.
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,10 +22,10 @@
 namespace dg::ui::testing {
 
 // --- queued widget input, by objectName ("txtPassword", "txtTime_3") ---
-void Type(const std::string& control, const std::string& text);  // typed at the cursor (Chinese too)
+void Type(const std::string& control, const std::string& text);  // typed at the cursor (Chinese too); the focus stays
 void ClearText(const std::string& control);                      // select all, then Backspace
 void Click(const std::string& control);                          // mouse click on a button
-void PressKey(const std::string& control, int qtKey);            // e.g. Qt::Key_Return on the control
+void PressKey(const std::string& control, int qtKey);            // e.g. Qt::Key_Return; moves the focus there first
 void Choose(const std::string& control, const std::string& item); // choose an item from a combo's list
 void Focus(const std::string& control);                          // give it the focus (a click into it)
 void SpinUp(const std::string& control);                         // click the spinner's up arrow
@@ -50,9 +51,17 @@ std::optional<std::string> TextOf(const std::string& control);  // text, caption
 bool EnabledOf(const std::string& control);
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath);
 
-// Forgets queued actions, queued answers and recorded messages.
+// Forgets queued actions, queued answers, recorded messages and driver errors.
 void Reset();
 // Number of queued actions not yet run.
 std::size_t PendingActions();
+// Runs the event loop until every queued action has run (for modeless forms,
+// whose actions need a loop to run in). False when some are still queued
+// after timeoutMs.
+bool RunQueued(int timeoutMs = 5000);
+// What went wrong while running actions: a control not found or of the wrong
+// kind, an item not in a combo's list, no message box to click within two
+// seconds. Empty when every action ran as written.
+const std::vector<std::string>& DriverErrors();
 
 }  // namespace dg::ui::testing

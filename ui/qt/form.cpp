@@ -1,0 +1,447 @@
+// Forms: the dialog object, its window (a QDialog per load), closing and
+// showing, and the rules that keep a window alive while its handlers run.
+#include "ui/form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QPalette>
+#include <QScreen>
+#include <QThread>
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "ui/app.h"
+#include "ui/qt/internal.h"
+
+namespace dg::ui {
+namespace qt {
+namespace {
+
+// Loaded forms on the GUI thread.
+std::vector<detail::FormState*>& LoadedForms() {
+    static std::vector<detail::FormState*> forms;
+    return forms;
+}
+
+void Unregister(detail::FormState* form) {
+    auto& forms = LoadedForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
+}
+
+std::uint64_t g_showCounter = 0;
+
+}  // namespace
+
+std::vector<FormDialog*> OpenFormDialogs() {
+    std::vector<FormDialog*> open;
+    for (detail::FormState* form : LoadedForms()) {
+        if (form->dialog && form->dialog->isVisible()) open.push_back(form->dialog);
+    }
+    std::sort(open.begin(), open.end(),
+              [](const FormDialog* a, const FormDialog* b) { return a->showSerial > b->showSerial; });
+    return open;
+}
+
+DialogScope::DialogScope(FormDialog* dialog, bool deleteNow) : dialog_(dialog), deleteNow_(deleteNow) {
+    if (dialog) ++dialog->busy;
+}
+
+DialogScope::~DialogScope() {
+    FormDialog* dialog = dialog_.data();
+    if (!dialog) return;
+    if (--dialog->busy == 0 && dialog->doomed) {
+        // Inside a Qt event of one of its widgets the window must outlive the
+        // dispatch: the event loop deletes it once that event has been handled.
+        if (deleteNow_) delete dialog;
+        else dialog->deleteLater();
+    }
+}
+
+void RunHandler(FormDialog* dialog, const std::function<void()>& handler) {
+    DialogScope scope(dialog);
+    std::string failure;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "unknown error";
+    }
+    try {
+        MsgBox(failure.empty() ? std::string("unknown error") : failure, Buttons::Ok, Icon::Critical);
+    } catch (...) {
+        // Nothing more can be done from inside an event handler.
+    }
+}
+
+void PushButton::keyPressEvent(QKeyEvent* event) {
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        event->accept();
+        if (isEnabled()) click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
+FormDialog::FormDialog(detail::FormState* form)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowCloseButtonHint),
+      form(form) {
+    setSizeGripEnabled(false);
+    QFont font(QStringLiteral("SimSun"));
+    font.setPointSizeF(9);
+    setFont(font);
+}
+
+FormDialog::~FormDialog() {
+    // Normally the form has let the window go before it is deleted. When
+    // something else deletes it (the host tearing down its QApplication), the
+    // form becomes unloaded.
+    if (detail::FormState* owner = form) {
+        form = nullptr;
+        owner->dialog = nullptr;
+        owner->TearDown();
+    }
+}
+
+void FormDialog::showEvent(QShowEvent* event) {
+    showSerial = ++g_showCounter;
+    QDialog::showEvent(event);
+}
+
+void FormDialog::closeEvent(QCloseEvent* event) {
+    if (!form) {
+        event->accept();
+        return;
+    }
+    // A close that this layer asks for goes through RequestClose(Code)
+    // directly; a close event comes from the window frame (spontaneous) or
+    // from the application (closeAllWindows, session end).
+    const CloseOrigin origin = event->spontaneous() ? CloseOrigin::Frame : CloseOrigin::System;
+    bool closed = false;
+    RunHandler(this, [this, origin, &closed] {
+        if (form) closed = form->RequestClose(origin);
+        else closed = true;
+    });
+    event->setAccepted(closed);
+}
+
+void FormDialog::reject() {
+    // QDialog::reject() would hide the window behind the form's back.
+    if (!form) {
+        QDialog::reject();
+        return;
+    }
+    RunHandler(this, [this] {
+        if (form) form->RequestClose(CloseOrigin::Frame);
+    });
+}
+
+void FormDialog::keyPressEvent(QKeyEvent* event) {
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (!form || !plain) {
+        event->ignore();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        if (auto cancel = form->cancelButton.lock(); cancel && cancel->widget) {
+            auto* button = static_cast<QPushButton*>(cancel->widget.data());
+            if (button->isEnabled() && button->isVisible()) button->click();
+            return;
+        }
+        RunHandler(this, [this] {
+            if (form) form->RequestClose(CloseOrigin::Frame);
+        });
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto def = form->defaultButton.lock(); def && def->widget) {
+            event->accept();
+            auto* button = static_cast<QPushButton*>(def->widget.data());
+            if (button->isEnabled() && button->isVisible()) button->click();
+            return;
+        }
+    }
+    event->ignore();
+}
+
+}  // namespace qt
+
+namespace detail {
+
+FormState::~FormState() {
+    if (loaded) TearDown();
+    qt::Unregister(this);
+}
+
+qt::FormDialog* FormState::RequireDialog(const char* what) const {
+    if (!loaded || !dialog)
+        throw UiError(kStatusFail, std::string(what) + ": form '" + owner->ObjectName() + "' is not loaded");
+    qt::RequireGuiThread();
+    return dialog;
+}
+
+bool FormState::RequestClose(CloseOrigin origin) {
+    if (!loaded) return true;
+    if (closing) return false;  // a close is already under way
+    closing = true;
+    const std::weak_ptr<char> watch = alive;
+    Form* const form = owner;
+    bool refuse = false;
+    try {
+        refuse = form->OnQueryUnload(origin);
+    } catch (...) {
+        if (!watch.expired()) closing = false;
+        throw;
+    }
+    if (watch.expired()) return true;  // the form object was destroyed meanwhile
+    if (refuse || !loaded) {
+        closing = false;
+        return !loaded;
+    }
+    try {
+        form->OnUnload();
+    } catch (...) {
+        // The close was accepted: the window goes all the same.
+        if (!watch.expired()) TearDown();
+        throw;
+    }
+    if (watch.expired()) return true;
+    TearDown();
+    return true;
+}
+
+void FormState::TearDown() {
+    if (!loaded) return;
+    loaded = false;
+    closing = false;
+    focusSetByCode = false;
+    centred = false;
+    qt::FormDialog* window = dialog;
+    dialog = nullptr;
+    // Controls first, so that no notification reaches the form while the
+    // window hides (the focus leaving a text box, for one).
+    for (auto& control : controls) {
+        control->widget = nullptr;
+        control->form = nullptr;
+    }
+    controls.clear();
+    tabOrder.clear();
+    defaultButton.reset();
+    cancelButton.reset();
+    qt::Unregister(this);
+    if (!window) return;
+    window->form = nullptr;
+    if (QThread::currentThread() != window->thread()) {
+        // A form destroyed on a foreign thread: its window goes on its own thread.
+        QPointer<qt::FormDialog> guard(window);
+        QMetaObject::invokeMethod(
+            window,
+            [guard] {
+                if (!guard) return;
+                guard->hide();
+                guard->doomed = true;
+                if (guard->busy == 0) guard->deleteLater();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    window->hide();  // also ends its exec() loop
+    window->doomed = true;
+    if (window->busy == 0) delete window;
+    qt::FormWindowGone();
+}
+
+void FormState::PrepareFocus() {
+    if (focusSetByCode || !dialog) return;
+    for (const auto& weak : tabOrder) {
+        auto control = weak.lock();
+        if (!control || !control->widget) continue;
+        QWidget* widget = control->widget;
+        if (widget->isEnabled() && !widget->isHidden() && (widget->focusPolicy() & Qt::TabFocus)) {
+            widget->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+void FormState::PlaceWindow() {
+    if (!centred || !dialog) return;
+    QScreen* screen = dialog->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = dialog->size();
+    dialog->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+}  // namespace detail
+
+Form::Form(std::string objectName)
+    : objectName_(std::move(objectName)), state_(std::make_unique<detail::FormState>(this)) {}
+
+Form::~Form() {
+    // The derived part is gone: no handler can run any more, so the window
+    // simply goes. A dialog that wants OnUnload at its end calls Unload() in
+    // its own destructor.
+    if (state_ && state_->loaded) state_->TearDown();
+}
+
+bool Form::Loaded() const { return state_->loaded; }
+
+bool Form::Visible() const { return state_->loaded && state_->dialog && state_->dialog->isVisible(); }
+
+void Form::Load() {
+    EnsureGui();
+    if (state_->loaded) return;
+    auto* window = new qt::FormDialog(state_.get());
+    window->setObjectName(qt::ToQ(objectName_));
+    window->setWindowTitle(qt::ToQ(objectName_));
+    state_->dialog = window;
+    state_->loaded = true;
+    state_->closing = false;
+    state_->focusSetByCode = false;
+    qt::LoadedForms().push_back(state_.get());
+
+    const std::weak_ptr<char> watch = state_->alive;
+    qt::DialogScope scope(window, true);
+    try {
+        Build();
+        if (watch.expired() || !state_->loaded) return;
+        OnLoad();
+    } catch (...) {
+        // A form that failed to load is not left half-built.
+        if (!watch.expired() && state_->loaded && state_->dialog == window) state_->TearDown();
+        throw;
+    }
+}
+
+void Form::ShowModal() {
+    Load();
+    if (!state_->loaded) return;  // OnLoad unloaded it
+    qt::FormDialog* window = state_->dialog;
+    if (window->inExec) {
+        window->raise();
+        window->activateWindow();
+        return;  // already shown modally: it stays the one window
+    }
+    if (window->isVisible()) window->hide();  // shown modeless: becomes modal
+    state_->PrepareFocus();
+    state_->PlaceWindow();
+
+    const std::weak_ptr<char> watch = state_->alive;
+    QPointer<qt::FormDialog> guard(window);
+    {
+        // The window is not deleted while exec() runs; when the form has let
+        // it go meanwhile, it is deleted here, after exec() has returned.
+        qt::DialogScope scope(window, true);
+        window->inExec = true;
+        window->exec();
+        if (guard) guard->inExec = false;
+    }
+    if (watch.expired()) return;
+    if (state_->loaded && guard && state_->dialog == guard.data() && guard->isVisible()) {
+        // exec() returned with the window still open: the application has
+        // ended its event loops (it is quitting).
+        state_->RequestClose(CloseOrigin::System);
+    }
+}
+
+void Form::ShowModeless() {
+    Load();
+    if (!state_->loaded) return;
+    qt::FormDialog* window = state_->dialog;
+    if (!window->isVisible()) {
+        state_->PrepareFocus();
+        state_->PlaceWindow();
+        window->setModal(false);
+        window->show();
+    }
+    window->raise();
+    window->activateWindow();
+}
+
+void Form::Unload() {
+    if (!state_->loaded) return;
+    qt::RequireGuiThread();
+    qt::DialogScope scope(state_->dialog, true);
+    state_->RequestClose(CloseOrigin::Code);
+}
+
+void Form::SetCaption(std::string_view caption) {
+    state_->RequireDialog("SetCaption")->setWindowTitle(qt::ToQ(caption));
+}
+
+void Form::SetClientSize(int widthTwips, int heightTwips) {
+    state_->RequireDialog("SetClientSize")
+        ->setFixedSize(qt::TwipsToPixels(widthTwips), qt::TwipsToPixels(heightTwips));
+}
+
+void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
+    qt::FormDialog* window = state_->RequireDialog("SetFormLook");
+    QFont font = window->font();
+    font.setPointSizeF(fontPoints);
+    window->setFont(font);
+    if (background) {
+        QPalette palette = window->palette();
+        palette.setColor(QPalette::Window, QColor(background->r, background->g, background->b));
+        window->setPalette(palette);
+        window->setAutoFillBackground(true);
+    }
+}
+
+void Form::SetCentred(bool centred) {
+    state_->RequireDialog("SetCentred");
+    state_->centred = centred;
+}
+
+void Form::SetTabOrder(const std::vector<const Control*>& order) {
+    state_->RequireDialog("SetTabOrder");
+    state_->tabOrder.clear();
+    QWidget* previous = nullptr;
+    for (const Control* control : order) {
+        if (!control || !control->State() || !control->State()->widget || control->State()->form != state_.get())
+            throw UiError(kStatusInvalidArg, "SetTabOrder: every control must be a loaded control of form '" +
+                                                 objectName_ + "'");
+        state_->tabOrder.push_back(control->State());
+        QWidget* widget = control->State()->widget;
+        if (previous) QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+namespace {
+QPushButton* RequireButtonOf(detail::FormState& form, const Button& button, const char* what) {
+    const auto& state = button.State();
+    if (!state || !state->widget || state->form != &form || state->kind != detail::ControlState::Kind::Button)
+        throw UiError(kStatusInvalidArg,
+                      std::string(what) + ": not a loaded button of form '" + form.owner->ObjectName() + "'");
+    return static_cast<QPushButton*>(state->widget.data());
+}
+}  // namespace
+
+void Form::SetDefaultButton(const Button& button) {
+    state_->RequireDialog("SetDefaultButton");
+    QPushButton* widget = RequireButtonOf(*state_, button, "SetDefaultButton");
+    if (auto previous = state_->defaultButton.lock(); previous && previous->widget)
+        static_cast<QPushButton*>(previous->widget.data())->setDefault(false);
+    widget->setDefault(true);
+    state_->defaultButton = button.State();
+}
+
+void Form::SetCancelButton(const Button& button) {
+    state_->RequireDialog("SetCancelButton");
+    RequireButtonOf(*state_, button, "SetCancelButton");
+    state_->cancelButton = button.State();
+}
+
+}  // namespace dg::ui

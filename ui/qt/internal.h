@@ -1,0 +1,207 @@
+#pragma once
+// Shared between the Qt implementation files of ui/ and the test driver.
+// Nothing outside ui/qt/ includes this header.
+#include <QColor>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/controls.h"
+#include "ui/errors.h"
+#include "ui/event.h"
+#include "ui/form.h"
+#include "ui/message_box.h"
+
+class QToolButton;
+
+namespace dg::ui::qt {
+
+inline QString ToQ(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+inline std::string FromQ(const QString& text) { return text.toStdString(); }
+
+// 15 twips make one pixel at 96 dpi.
+inline int TwipsToPixels(int twips) { return (twips >= 0 ? twips + 7 : twips - 7) / 15; }
+
+// Throws UiError(kStatusWrongThread) unless a QApplication exists and the
+// caller is on its thread. Cheaper than EnsureGui(): creates nothing.
+void RequireGuiThread();
+
+class FormDialog;
+
+// --- handler scopes -------------------------------------------------------
+// Every call from Qt into dialog code runs inside a scope on the dialog whose
+// widget caused it. While any scope (or the dialog's own exec()) is active the
+// dialog's window is not deleted, even when the form unloads or is destroyed
+// meanwhile; the deletion happens once the last scope ends.
+class DialogScope {
+public:
+    // deleteNow: the scope ends outside every Qt frame of the dialog (after
+    // exec() returned), so a doomed dialog can be deleted at once rather than
+    // through the event loop.
+    explicit DialogScope(FormDialog* dialog, bool deleteNow = false);
+    ~DialogScope();
+    DialogScope(const DialogScope&) = delete;
+    DialogScope& operator=(const DialogScope&) = delete;
+
+private:
+    QPointer<FormDialog> dialog_;
+    bool deleteNow_;
+};
+
+// Runs a dialog handler inside a scope. An exception thrown by the handler
+// must not unwind through Qt's event dispatch: it is reported to the operator
+// in a message box (its description, OK, critical icon) and the dialog stays
+// usable.
+void RunHandler(FormDialog* dialog, const std::function<void()>& handler);
+
+// --- widgets --------------------------------------------------------------
+
+// A push button that answers Enter/Return when it has the focus, as Space
+// does; only the form's default button answers Enter elsewhere in the form.
+class PushButton final : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The text box widget; knows its control so that focus changes can be told.
+class LineEdit final : public QLineEdit {
+public:
+    explicit LineEdit(QWidget* parent) : QLineEdit(parent) {}
+    std::weak_ptr<detail::ControlState> control;
+};
+
+// A frame whose caption may have a colour of its own.
+class GroupBox final : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+    QColor captionColor;  // invalid: the style's
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// The style of password boxes: the application's, drawing "*" for each character.
+QStyle* StarPasswordStyle();
+
+// The spin control: two arrow buttons ("up", "down") over an integer value
+// within [lower, upper], step 1, no wrapping.
+class UpDownWidget final : public QWidget {
+public:
+    explicit UpDownWidget(QWidget* parent);
+    int value = 0;
+    int lower = 0;
+    int upper = 10;
+    std::function<void()> changed;  // runs after every change of value
+    QToolButton* up = nullptr;
+    QToolButton* down = nullptr;
+
+    // Sets the value (assumed within range); notifies when it differs.
+    void Assign(int newValue);
+    void Step(int delta);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The window of a loaded form.
+class FormDialog final : public QDialog {
+public:
+    explicit FormDialog(detail::FormState* form);
+    ~FormDialog() override;
+
+    detail::FormState* form;  // nullptr once the form has let the window go
+    int busy = 0;             // active handler scopes and exec() calls
+    bool doomed = false;      // delete once busy drops to 0
+    bool inExec = false;
+    std::uint64_t showSerial = 0;  // larger: shown more recently
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+};
+
+// Open (loaded and visible) form windows, the most recently shown first.
+std::vector<FormDialog*> OpenFormDialogs();
+// Told by a form whose window goes (ends a ProcessEvents() wait early).
+void FormWindowGone();
+
+// --- message-box hook, set by the test driver -----------------------------
+struct MessageRequest {
+    std::string text;
+    std::string title;  // as shown: the default title when none was given
+    Buttons buttons;
+    Icon icon;
+};
+struct MessageHooks {
+    // A queued answer: the box is not shown and this answer is returned.
+    std::optional<Answer> (*answer)(const MessageRequest&) = nullptr;
+    // Every message box, answered from the queue, shown, or written to stderr.
+    void (*record)(const MessageRequest&, Answer) = nullptr;
+};
+void SetMessageHooks(const MessageHooks& hooks);
+
+}  // namespace dg::ui::qt
+
+namespace dg::ui::detail {
+
+struct ControlState {
+    enum class Kind { Label, Frame, Button, TextBox, ComboBox, UpDown };
+    Kind kind = Kind::Label;
+    std::string name;                 // the widget's objectName
+    QPointer<QWidget> widget;         // null once the form has unloaded
+    FormState* form = nullptr;        // null once the form has unloaded
+    ui::Event<> click;                // Button, ComboBox (a choice from the list)
+    ui::Event<> change;               // TextBox, UpDown
+    ui::Event<> lostFocus;            // TextBox
+    std::string comboText;            // ComboBox: text shown when it is no item
+};
+
+struct FormState {
+    explicit FormState(Form* owner) : owner(owner), alive(std::make_shared<char>(0)) {}
+    ~FormState();
+
+    Form* owner;
+    std::shared_ptr<char> alive;  // watched (weakly) across handler calls
+    bool loaded = false;
+    bool closing = false;          // a close is being decided or carried out
+    bool focusSetByCode = false;   // SetFocus before the first show
+    qt::FormDialog* dialog = nullptr;
+    std::vector<std::shared_ptr<ControlState>> controls;
+    std::vector<std::weak_ptr<ControlState>> tabOrder;
+    std::weak_ptr<ControlState> defaultButton;
+    std::weak_ptr<ControlState> cancelButton;
+    bool centred = false;
+
+    // Asks OnQueryUnload, then runs OnUnload and destroys the window. Returns
+    // true when the form is no longer loaded (or no longer exists).
+    bool RequestClose(CloseOrigin origin);
+    // Lets the window go without running any handler.
+    void TearDown();
+    // Focus on the first control in tab order that can take it.
+    void PrepareFocus();
+    void PlaceWindow();
+    qt::FormDialog* RequireDialog(const char* what) const;
+};
+
+}  // namespace dg::ui::detail

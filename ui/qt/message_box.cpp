@@ -1,0 +1,76 @@
+// The one message box of the component.
+#include "ui/message_box.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <string>
+
+#include "ui/app.h"
+#include "ui/errors.h"
+#include "ui/qt/internal.h"
+
+namespace dg::ui {
+namespace qt {
+namespace {
+MessageHooks g_hooks;
+}
+void SetMessageHooks(const MessageHooks& hooks) { g_hooks = hooks; }
+}  // namespace qt
+
+namespace {
+
+QMessageBox::Icon ToQIcon(Icon icon) {
+    switch (icon) {
+        case Icon::Critical: return QMessageBox::Critical;
+        case Icon::Exclamation: return QMessageBox::Warning;
+        case Icon::Question: return QMessageBox::Question;
+        case Icon::Information: return QMessageBox::Information;
+        case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+Answer FirstButton(Buttons buttons) { return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok; }
+
+}  // namespace
+
+Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<std::string_view> title) {
+    qt::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon};
+    auto record = [&request](Answer answer) {
+        if (qt::g_hooks.record) qt::g_hooks.record(request, answer);
+        return answer;
+    };
+    if (qt::g_hooks.answer) {
+        if (std::optional<Answer> queued = qt::g_hooks.answer(request)) return record(*queued);
+    }
+    if (!DisplayAvailable()) {
+        // Nobody can see a window: the text goes to standard error and the
+        // first button is the answer.
+        std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
+        std::fflush(stderr);
+        return record(FirstButton(buttons));
+    }
+    EnsureGui();
+
+    QMessageBox box(ToQIcon(icon), qt::ToQ(request.title), qt::ToQ(request.text),
+                    buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("dutygateMessageBox"));
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    box.exec();
+    Answer answer = FirstButton(buttons);
+    if (QAbstractButton* clicked = box.clickedButton()) {
+        switch (box.standardButton(clicked)) {
+            case QMessageBox::Yes: answer = Answer::Yes; break;
+            case QMessageBox::No: answer = Answer::No; break;
+            case QMessageBox::Ok: answer = Answer::Ok; break;
+            default: break;
+        }
+    }
+    return record(answer);
+}
+
+}  // namespace dg::ui

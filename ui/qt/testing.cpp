@@ -1,0 +1,414 @@
+// Test driver for dialogs: queued real widget input, queued message-box
+// answers and a record of every message box.
+#include "ui/testing.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTimer>
+#include <QToolButton>
+#include <QWindow>
+#include <QtTest/QTest>
+#include <QtTest/qtestspontaneevent.h>
+
+#include <cstdio>
+#include <deque>
+#include <exception>
+
+#include "ui/app.h"
+#include "ui/qt/internal.h"
+
+namespace dg::ui::testing {
+namespace {
+
+enum class Outcome { Done, Retry };
+
+struct Action {
+    std::string what;
+    std::function<Outcome()> run;
+    std::optional<QDeadlineTimer> deadline;  // set at the first attempt
+};
+
+constexpr int kGiveUpMs = 2000;
+
+struct Driver {
+    std::deque<Action> actions;
+    std::deque<Answer> answers;
+    std::vector<MessageRecord> messages;
+    std::vector<std::string> errors;
+    QTimer* timer = nullptr;  // runs the next action; lives as long as the application
+};
+
+Driver& D() {
+    static Driver driver;
+    return driver;
+}
+
+void Fail(const std::string& what) {
+    D().errors.push_back(what);
+    std::fprintf(stderr, "dg::ui::testing: %s\n", what.c_str());
+}
+
+// --- message-box hooks: installed when this driver is linked in -------------
+
+std::optional<Answer> QueuedAnswer(const qt::MessageRequest&) {
+    auto& answers = D().answers;
+    if (answers.empty()) return std::nullopt;
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void Record(const qt::MessageRequest& request, Answer answer) {
+    D().messages.push_back(MessageRecord{request.text, request.title, request.buttons, request.icon, answer});
+}
+
+const bool g_hooksInstalled = [] {
+    qt::SetMessageHooks(qt::MessageHooks{&QueuedAnswer, &Record});
+    return true;
+}();
+
+// --- finding things ----------------------------------------------------------
+
+QMessageBox* OpenMessageBox() {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible())
+        return box;
+    QMessageBox* found = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) found = box;
+    }
+    return found;
+}
+
+// The named control in the open forms, the most recently shown form first.
+QWidget* FindControl(const std::string& name) {
+    const QString wanted = qt::ToQ(name);
+    for (qt::FormDialog* dialog : qt::OpenFormDialogs()) {
+        if (auto* widget = dialog->findChild<QWidget*>(wanted)) return widget;
+    }
+    return nullptr;
+}
+
+qt::FormDialog* FindForm(const std::string& formName) {
+    const QString wanted = qt::ToQ(formName);
+    for (qt::FormDialog* dialog : qt::OpenFormDialogs()) {
+        if (dialog->objectName() == wanted) return dialog;
+    }
+    return nullptr;
+}
+
+// --- running the queue ----------------------------------------------------------
+
+void RunNext();
+
+void Kick() {
+    Driver& d = D();
+    if (!d.actions.empty() && d.timer && !d.timer->isActive()) d.timer->start(0);
+}
+
+// Starts the queue whenever a form window (or a message box) shows.
+class ShowWatcher final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show &&
+            (dynamic_cast<qt::FormDialog*>(watched) || qobject_cast<QMessageBox*>(watched)))
+            Kick();
+        return false;
+    }
+};
+
+void SetUpDriver() {
+    EnsureGui();
+    Driver& d = D();
+    if (d.timer) return;
+    d.timer = new QTimer(qApp);
+    d.timer->setSingleShot(true);
+    QObject::connect(d.timer, &QTimer::timeout, qApp, [] { RunNext(); });
+    qApp->installEventFilter(new ShowWatcher(qApp));
+}
+
+void RunNext() {
+    Driver& d = D();
+    if (d.actions.empty()) return;
+    const auto forms = qt::OpenFormDialogs();
+    QMessageBox* box = OpenMessageBox();
+    if (forms.empty() && !box) return;  // wait for the next form to show
+
+    Action action = std::move(d.actions.front());
+    d.actions.pop_front();
+    if (!action.deadline) action.deadline = QDeadlineTimer(kGiveUpMs);
+
+    // Input goes to the active window, as the operator's would: make sure the
+    // form on top has been activated (the platform does it asynchronously).
+    if (!box && !forms.front()->isActiveWindow()) {
+        if (!action.deadline->hasExpired()) {
+            forms.front()->activateWindow();
+            d.actions.push_front(std::move(action));
+            d.timer->start(5);
+            return;
+        }
+        QApplication::setActiveWindow(forms.front());
+    }
+
+    // Scheduled before running: an action that opens a nested modal loop (a
+    // real message box) lets the following actions run inside it.
+    if (!d.actions.empty()) d.timer->start(0);
+    Outcome outcome = Outcome::Done;
+    try {
+        outcome = action.run();
+    } catch (const std::exception& e) {
+        Fail(action.what + ": " + e.what());
+    }
+    if (outcome == Outcome::Retry) {
+        if (action.deadline->hasExpired()) {
+            Fail(action.what + ": gave up after " + std::to_string(kGiveUpMs) + " ms");
+        } else {
+            D().actions.push_front(std::move(action));
+            D().timer->start(10);
+        }
+    }
+}
+
+void Queue(std::string what, std::function<Outcome()> run) {
+    SetUpDriver();
+    D().actions.push_back(Action{std::move(what), std::move(run), std::nullopt});
+    if (!qt::OpenFormDialogs().empty() || OpenMessageBox()) Kick();
+}
+
+// Runs `act` on the named control of type W, retrying while it is not there.
+template <typename W>
+void QueueOn(const std::string& what, const std::string& control, std::function<Outcome(W*)> act) {
+    Queue(what, [what, control, act]() -> Outcome {
+        QWidget* widget = FindControl(control);
+        if (!widget) return Outcome::Retry;
+        auto* typed = dynamic_cast<W*>(widget);
+        if (!typed) {
+            Fail(what + ": '" + control + "' is a " + widget->metaObject()->className());
+            return Outcome::Done;
+        }
+        return act(typed);
+    });
+}
+
+// Typed as the operator would: ASCII as key clicks, everything else (Chinese)
+// as an input-method commit, which is how such text reaches a widget.
+void TypeText(QWidget* widget, const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const bool ascii = text.at(i).unicode() < 0x80;
+        qsizetype j = i;
+        while (j < text.size() && (text.at(j).unicode() < 0x80) == ascii) ++j;
+        const QString run = text.mid(i, j - i);
+        if (ascii) {
+            QTest::keyClicks(widget, run);
+        } else {
+            QInputMethodEvent event;
+            event.setCommitString(run);
+            QCoreApplication::sendEvent(widget, &event);
+        }
+        i = j;
+    }
+}
+
+QMessageBox::StandardButton ToStandard(Answer answer) {
+    switch (answer) {
+        case Answer::Yes: return QMessageBox::Yes;
+        case Answer::No: return QMessageBox::No;
+        case Answer::Ok: break;
+    }
+    return QMessageBox::Ok;
+}
+
+}  // namespace
+
+void Type(const std::string& control, const std::string& text) {
+    QueueOn<QLineEdit>("Type into " + control, control, [text](QLineEdit* box) {
+        TypeText(box, qt::ToQ(text));
+        return Outcome::Done;
+    });
+}
+
+void ClearText(const std::string& control) {
+    QueueOn<QLineEdit>("ClearText " + control, control, [](QLineEdit* box) {
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClick(box, Qt::Key_End, Qt::ShiftModifier);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        return Outcome::Done;
+    });
+}
+
+void Click(const std::string& control) {
+    QueueOn<QAbstractButton>("Click " + control, control, [](QAbstractButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return Outcome::Done;
+    });
+}
+
+void PressKey(const std::string& control, int qtKey) {
+    QueueOn<QWidget>("PressKey on " + control, control, [qtKey](QWidget* widget) {
+        // The key goes to the control with the focus: move it there first.
+        if (widget->focusPolicy() & Qt::TabFocus && widget->window()->focusWidget() != widget)
+            widget->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(widget, static_cast<Qt::Key>(qtKey));
+        return Outcome::Done;
+    });
+}
+
+void Choose(const std::string& control, const std::string& item) {
+    const std::string what = "Choose '" + item + "' in " + control;
+    QueueOn<QComboBox>(what, control, [what, item](QComboBox* combo) {
+        const int index = combo->findText(qt::ToQ(item), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index < 0) {
+            Fail(what + ": no such item");
+            return Outcome::Done;
+        }
+        if (!combo->isEnabled()) {
+            Fail(what + ": the combo box is disabled");
+            return Outcome::Done;
+        }
+        // Click into the box (it takes the focus), open its list, move to the
+        // item and take it with Enter. The list answers Enter while it is open
+        // (through the shortcut-override step of key delivery).
+        combo->setFocus(Qt::MouseFocusReason);
+        combo->showPopup();
+        QAbstractItemView* view = combo->view();
+        if (!view->isVisible()) {
+            Fail(what + ": the list did not open");
+            return Outcome::Done;
+        }
+        const QModelIndex modelIndex = view->model()->index(index, combo->modelColumn(), view->rootIndex());
+        view->scrollTo(modelIndex);
+        view->setCurrentIndex(modelIndex);
+        QKeyEvent enter(QEvent::ShortcutOverride, Qt::Key_Return, Qt::NoModifier);
+        QSpontaneKeyEvent::setSpontaneous(&enter);
+        QCoreApplication::sendEvent(view, &enter);
+        if (combo->currentIndex() != index) Fail(what + ": the list did not take the choice");
+        return Outcome::Done;
+    });
+}
+
+void Focus(const std::string& control) {
+    QueueOn<QWidget>("Focus " + control, control, [](QWidget* widget) {
+        widget->setFocus(Qt::MouseFocusReason);
+        return Outcome::Done;
+    });
+}
+
+namespace {
+void QueueSpin(const std::string& control, bool up) {
+    QueueOn<qt::UpDownWidget>(std::string(up ? "SpinUp " : "SpinDown ") + control, control,
+                              [up](qt::UpDownWidget* spinner) {
+                                  QTest::mouseClick(up ? spinner->up : spinner->down, Qt::LeftButton);
+                                  return Outcome::Done;
+                              });
+}
+}  // namespace
+
+void SpinUp(const std::string& control) { QueueSpin(control, true); }
+void SpinDown(const std::string& control) { QueueSpin(control, false); }
+
+void CloseFromFrame() {
+    Queue("CloseFromFrame", [] {
+        const auto forms = qt::OpenFormDialogs();
+        if (forms.empty() || !forms.front()->windowHandle()) return Outcome::Retry;
+        // What the window system sends when the frame's close button is
+        // pressed: a spontaneous close event to the window.
+        QCloseEvent event;
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QCoreApplication::sendEvent(forms.front()->windowHandle(), &event);
+        return Outcome::Done;
+    });
+}
+
+void ClickMessageBox(Answer button) {
+    Queue("ClickMessageBox", [button] {
+        QMessageBox* box = OpenMessageBox();
+        if (!box) return Outcome::Retry;
+        QAbstractButton* target = box->button(ToStandard(button));
+        if (!target) {
+            Fail("ClickMessageBox: the message box has no such button");
+            return Outcome::Done;
+        }
+        QTest::mouseClick(target, Qt::LeftButton);
+        return Outcome::Done;
+    });
+}
+
+void Run(std::function<void()> action) {
+    Queue("Run", [action = std::move(action)] {
+        action();
+        return Outcome::Done;
+    });
+}
+
+void QueueAnswer(Answer answer) { D().answers.push_back(answer); }
+
+const std::vector<MessageRecord>& Messages() { return D().messages; }
+
+bool FormOpen(const std::string& formName) {
+    if (!QCoreApplication::instance()) return false;
+    return FindForm(formName) != nullptr;
+}
+
+std::optional<std::string> TextOf(const std::string& control) {
+    if (!QCoreApplication::instance()) return std::nullopt;
+    QWidget* widget = FindControl(control);
+    if (!widget) return std::nullopt;
+    if (auto* box = qobject_cast<QLineEdit*>(widget)) return qt::FromQ(box->text());
+    if (auto* label = qobject_cast<QLabel*>(widget)) return qt::FromQ(label->text());
+    if (auto* frame = qobject_cast<QGroupBox*>(widget)) return qt::FromQ(frame->title());
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return qt::FromQ(button->text());
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        return qt::FromQ(combo->currentIndex() >= 0 ? combo->currentText() : combo->placeholderText());
+    if (auto* spinner = dynamic_cast<qt::UpDownWidget*>(widget)) return std::to_string(spinner->value);
+    return std::nullopt;
+}
+
+bool EnabledOf(const std::string& control) {
+    if (!QCoreApplication::instance()) return false;
+    QWidget* widget = FindControl(control);
+    return widget && widget->isEnabled();
+}
+
+bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
+    if (!QCoreApplication::instance()) return false;
+    qt::FormDialog* dialog = FindForm(formName);
+    if (!dialog) return false;
+    return dialog->grab().save(qt::ToQ(pngPath), "PNG");
+}
+
+void Reset() {
+    Driver& d = D();
+    d.actions.clear();
+    d.answers.clear();
+    d.messages.clear();
+    d.errors.clear();
+    if (d.timer) d.timer->stop();
+    (void)g_hooksInstalled;
+}
+
+std::size_t PendingActions() { return D().actions.size(); }
+
+bool RunQueued(int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!D().actions.empty() && !deadline.hasExpired()) {
+        if (ProcessEvents(10) < 0) return false;
+    }
+    return D().actions.empty();
+}
+
+const std::vector<std::string>& DriverErrors() { return D().errors; }
+
+}  // namespace dg::ui::testing
