@@ -1,5 +1,6 @@
 #include "shift/clsShiftClass.h"
 
+#include "shift/class_settings_save.h"
 #include "shift/errors.h"
 #include "shift/frmClass.h"
 #include "store/store.h"
@@ -38,6 +39,7 @@ void clsShiftClass::ConnectDialog() {
 }
 
 void clsShiftClass::ShowSetClass() {
+    // A dialog released by its 退出 has long returned from its handler by now.
     retiredDialog_.reset();
     if (!mClass) {
         mClass = std::make_unique<frmClass>();
@@ -64,7 +66,9 @@ std::int32_t clsShiftClass::ShiftClassAt(const ClockReading& clock) {
 void clsShiftClass::mClass_BackClass(std::int16_t vNum) {
     switch (vNum) {
         case 199:
-            // The save comes with the settings dialog.
+            // Checks and writes what the dialog shows, then refreshes the
+            // shift settings; the latch and the announced values stay.
+            if (mClass && mClass->Loaded()) SaveClassSettings(*mClass, settings_);
             break;
         case 200:
             // Raised from inside the dialog's own click handler: keep the

@@ -22,7 +22,9 @@ public:
     clsShiftClass(const clsShiftClass&) = delete;
     clsShiftClass& operator=(const clsShiftClass&) = delete;
 
-    // Shows the settings dialog modeless and returns at once.
+    // Shows the settings dialog modeless and returns at once; an open dialog
+    // stays the one window. After 退出 has released the dialog, a new one is
+    // made. Throws ui::UiError when no dialog can be shown.
     void ShowSetClass();
     // Polls the local clock; raises eventSetClass when a shift change is due.
     // Throws ShiftError for a shift system that cannot be calculated.
