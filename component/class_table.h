@@ -1,0 +1,61 @@
+#pragma once
+// The boundary's class table: the two public classes with their ProgIDs,
+// CLSIDs, interfaces, members with dispatch identifiers, and events. The
+// dispatch path, the factories, the registration and the interface
+// description all read it.
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "dutygate/dutygate.h"
+
+namespace dg::component {
+
+enum class ClassKind : int { Password = 0, ShiftClass = 1 };
+inline constexpr int kClassCount = 2;
+
+struct MemberInfo {
+    const char* name;
+    std::int32_t dispid;
+};
+
+struct ParamInfo {
+    const char* name;
+    std::uint16_t vt;  // DG_VT_I2, DG_VT_BSTR, DG_VT_DATE
+};
+
+struct EventInfo {
+    const char* name;
+    std::int32_t dispid;
+    std::span<const ParamInfo> params;
+};
+
+struct ClassInfo {
+    ClassKind kind;
+    const char* name;                 // "clsPassword"
+    const char* progid;               // "Dutygate.clsPassword"
+    const dg_guid* clsid;
+    const char* defaultInterface;     // "_clsPassword"
+    const dg_guid* iid;
+    const char* sourceInterface;      // "__clsPassword"
+    const dg_guid* diid;
+    std::span<const MemberInfo> members;
+    EventInfo event;
+};
+
+std::span<const ClassInfo> Classes() noexcept;
+const ClassInfo& ClassOf(ClassKind kind) noexcept;
+
+// Lookups, all ignoring ASCII case where they take text.
+const ClassInfo* FindClassByProgId(std::string_view progid) noexcept;
+const ClassInfo* FindClassByName(std::string_view name) noexcept;
+const ClassInfo* FindClassByClsid(const dg_guid& clsid) noexcept;
+const MemberInfo* FindMemberByName(const ClassInfo& cls, std::string_view name) noexcept;
+const MemberInfo* FindMemberByDispid(const ClassInfo& cls, std::int32_t dispid) noexcept;
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept;
+
+// Automation type names used by the interface description ("I2", "BSTR", "DATE").
+const char* VtName(std::uint16_t vt) noexcept;
+
+}  // namespace dg::component

@@ -1,0 +1,107 @@
+#include "component/status.h"
+
+#include <cstdint>
+#include <exception>
+#include <new>
+#include <string>
+
+#include "shift/errors.h"
+#include "store/errors.h"
+#include "ui/errors.h"
+
+namespace dg::component {
+namespace {
+
+thread_local std::string lastError;
+
+}  // namespace
+
+const char* StandardDescription(dg_status status) noexcept {
+    switch (status) {
+        case DG_E_UNEXPECTED: return "Catastrophic failure";
+        case DG_E_NOINTERFACE: return "No such interface supported";
+        case DG_E_POINTER: return "Invalid pointer";
+        case DG_E_FAIL: return "Unspecified error";
+        case DG_E_OUTOFMEMORY: return "Not enough memory resources are available to complete this operation.";
+        case DG_E_INVALIDARG: return "The parameter is incorrect.";
+        case DG_E_UNKNOWN_NAME: return "Unknown name.";
+        case DG_E_MEMBER_NOT_FOUND: return "Member not found.";
+        case DG_E_BAD_PARAM_COUNT: return "Invalid number of parameters.";
+        case DG_E_INVALID_CLASS_STRING: return "Invalid class string";
+        case DG_E_CLASS_NOT_REGISTERED: return "Class not registered";
+        case DG_E_CLASS_NOT_AVAILABLE: return "ClassFactory cannot supply requested class";
+        case DG_E_NO_CONNECTION: return "Connection does not exist";
+        case DG_E_SELFREG_CLASS: return "Error registering the classes";
+        case DG_E_WRONG_THREAD:
+            return "The application called an interface that was marshalled for a different thread.";
+        default: return "";
+    }
+}
+
+dg_status Fail(dg_status status, std::string_view description) {
+    try {
+        if (description.empty()) description = StandardDescription(status);
+        lastError.assign(description);
+    } catch (...) {
+        lastError.clear();  // no memory for the text: keep the status at least
+    }
+    return status;
+}
+
+dg_status FailFromCurrentException() noexcept {
+    try {
+        throw;
+    } catch (const ui::UiError& e) {
+        return Fail(e.status(), e.what());
+    } catch (const shift::ShiftError& e) {
+        return Fail(e.status(), e.what());
+    } catch (const store::StoreError& e) {
+        return Fail(store::kStatusStoreFailure, e.what());
+    } catch (const std::bad_alloc&) {
+        return Fail(DG_E_OUTOFMEMORY);
+    } catch (const std::exception& e) {
+        return Fail(DG_E_UNEXPECTED, e.what());
+    } catch (...) {
+        return Fail(DG_E_UNEXPECTED);
+    }
+}
+
+const char* LastError() noexcept { return lastError.c_str(); }
+
+bool IsValidUtf8(std::string_view text) noexcept {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t extra;
+        std::uint32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= extra) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(text[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        static constexpr std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+}  // namespace dg::component

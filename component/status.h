@@ -1,0 +1,38 @@
+#pragma once
+// Status values and the per-thread description of the last failure. Every
+// ABI function runs its body through Guarded(), so that no C++ exception
+// leaves the library.
+#include <string_view>
+
+#include "dutygate/dutygate.h"
+
+namespace dg::component {
+
+// Records `description` (or, when empty, the standard text of `status`) as
+// this thread's last failure and returns `status`.
+dg_status Fail(dg_status status, std::string_view description = {});
+
+// Maps the exception being handled to a status and records its description:
+// ui::UiError and shift::ShiftError carry their own status, store::StoreError
+// gives E_FAIL, std::bad_alloc E_OUTOFMEMORY, anything else E_UNEXPECTED.
+dg_status FailFromCurrentException() noexcept;
+
+const char* LastError() noexcept;
+
+// The standard description of a status value ("Unknown name." for
+// DISP_E_UNKNOWNNAME, ...), "" for one without.
+const char* StandardDescription(dg_status status) noexcept;
+
+template <typename Body>
+dg_status Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        return FailFromCurrentException();
+    }
+}
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view text) noexcept;
+
+}  // namespace dg::component

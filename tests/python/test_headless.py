@@ -1,0 +1,45 @@
+"""A host with no display at all (no QT_QPA_PLATFORM, DISPLAY or
+WAYLAND_DISPLAY), with the clock set by libfaketime to 2026-12-07 06:00:20
+(TZ=UTC): both classes work without dialogs, and the dialogs fail cleanly."""
+
+import datetime
+import os
+import unittest
+
+for name in ("QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"):
+    os.environ.pop(name, None)
+
+import dutygate  # noqa: E402
+from support import Recorder, WorkingDirTest  # noqa: E402
+
+
+class Headless(WorkingDirTest):
+    def test_both_classes_without_a_display(self):
+        password = dutygate.CreateObject("Dutygate.clsPassword")
+        shift = dutygate.CreateObject("Dutygate.clsShiftClass")
+        recorder = Recorder()
+        dutygate.WithEvents(shift, recorder)
+        dutygate.WithEvents(password, recorder)
+
+        self.assertIsNone(shift.ShiftClass())
+        self.assertEqual(recorder.events, [("eventSetClass", 4, "2", "乙班", datetime.date(2026, 12, 7))])
+
+        for method in ("ShowDialog", "ShowRevise", "ShowLanding"):
+            with self.assertRaises(dutygate.DutygateError, msg=method) as caught:
+                getattr(password, method)()
+            self.assertEqual(caught.exception.status, 0x80004005, method)
+            self.assertIn("display", caught.exception.description, method)
+        with self.assertRaises(dutygate.DutygateError) as caught:
+            shift.ShowSetClass()
+        self.assertIn("display", caught.exception.description)
+        self.assertEqual(dutygate.ProcessEvents(10), -1)
+        self.assertEqual(len(recorder.events), 1, "no BackAdmin from a dialog that never showed")
+
+        # Still usable after the failures.
+        self.assertIsNone(shift.ShiftClass())
+        password.close()
+        shift.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
