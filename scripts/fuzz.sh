@@ -15,6 +15,9 @@ SECONDS_EACH=${1:-60}
 SRC=$(cd "$(dirname "$0")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$(dirname "$SRC")/build-fuzz}
 JOBS=${JOBS:-2}
+. "$SRC/scripts/deps.sh"
+DUTYGATE_PACKAGES="$DUTYGATE_PACKAGES clang-14 libclang-rt-14-dev"
+install_deps
 HARNESSES="fuzz_connection_text fuzz_save_checks fuzz_settings_load fuzz_invoke"
 
 SAN="-fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer"

@@ -104,7 +104,6 @@ TEST_F(AbiAbuseTest, EveryArgumentTypeAndCountOnEveryMemberGivesAStatus) {
 }
 
 TEST_F(AbiAbuseTest, NullObjectsAndFactoriesEverywhere) {
-    std::int32_t id = 0;
     dg_variant result{};
     std::uint32_t cookie = 9;
     auto sink = [](void*, std::int32_t, const char*, const dg_variant*, std::uint32_t) {};
