@@ -1,9 +1,9 @@
 #include "access/pass_table.h"
 
-#include <ctime>
 #include <exception>
 
 #include "store/store.h"
+#include "store/table_step.h"
 
 namespace dg::access {
 namespace {
@@ -38,39 +38,20 @@ std::int16_t LevelIndex(std::string_view levelName) {
 }
 
 WriteStamp ReadWriteStamp() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    const store::DateTime day = store::DateTime::FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return {day.DatePart(), store::DateTime{0, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec}};
+    const store::DateTime now = store::LocalNow();
+    return {now.DatePart(), now.TimePart()};
 }
 
 void CreatePassTable(const store::FailureReport& report) {
-    std::optional<store::Connection> connection;
-    store::TableDef table{std::string(kPassTable)};
-    try {
-        connection.emplace(store::kOpenConnectionString);
+    const auto defineColumns = [](store::TableDef& table) {
         table.AppendColumn(std::string(kColumnDate), store::kTypeDate, 0);
         table.AppendColumn(std::string(kColumnTime), store::kTypeDate, 0);
         table.AppendColumn(std::string(kColumnLevel), store::kTypeText, 0);
         table.AppendColumn(std::string(kColumnPassword), store::kTypeText, 0);
-    } catch (const std::exception& e) {
-        if (report) report(e.what());
-        return;
-    }
-    // From here on a failing step is skipped and the next one runs.
-    try {
-        store::AppendTable(*connection, table);
-    } catch (const std::exception&) {
-        // The table exists already: it and its rows stay as they are.
-    }
-    try {
-        store::Recordset rows(*connection, kPassTable);
-        if (rows.RecordCount() == 0) AddLevelRow(rows, kLevelAdmin);
-    } catch (const std::exception&) {
-        // Without its seed row the table still works: the login check adds
-        // the row of a level that has none.
-    }
+    };
+    // Only 管理员 is seeded; the login check adds the row of a level that has none.
+    const auto seedAdminRow = [](store::Recordset& rows) { AddLevelRow(rows, kLevelAdmin); };
+    store::CreateTableWithSeed(store::kOpenConnectionString, kPassTable, defineColumns, seedAdminRow, report);
 }
 
 bool CheckLevelPassword(std::string_view level, std::string_view password) {

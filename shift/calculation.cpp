@@ -1,6 +1,5 @@
 #include "shift/calculation.h"
 
-#include <ctime>
 #include <limits>
 
 #include "shift/errors.h"
@@ -9,14 +8,8 @@
 namespace dg::shift {
 
 ClockReading ReadLocalClock() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm local{};
-    localtime_r(&now.tv_sec, &local);
-    ClockReading reading;
-    reading.secondsOfDay = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-    reading.today = store::DateTime::FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).day;
-    return reading;
+    const store::DateTime now = store::LocalNow();
+    return {now.seconds, now.day};
 }
 
 const char* ShiftNumberText(int shift) noexcept {

@@ -1,6 +1,7 @@
 #include "shift/class_time_table.h"
 
 #include "store/store.h"
+#include "store/table_step.h"
 #include "ui/message_box.h"
 
 namespace dg::shift {
@@ -20,38 +21,23 @@ constexpr std::string_view kLoadFailedTitle = "交接班时间出错";
 std::int32_t SecondsOfHHMM(const store::DateTime& value) { return value.Hour() * 3600 + value.Minute() * 60; }
 
 void CreateClassTimeTable(const store::FailureReport& report) {
-    std::optional<store::Connection> connection;
-    store::TableDef table{std::string(kClassTimeTable)};
-    try {
-        connection.emplace(store::kOpenConnectionString);
+    const auto defineColumns = [](store::TableDef& table) {
         table.AppendColumn(std::string(kColumnBanzhi), store::kTypeInteger, 0);
         for (const char* name : kChangeTimeColumns) table.AppendColumn(name, store::kTypeDate, 0);
         for (const char* name : kCrewColumns) table.AppendColumn(name, store::kTypeText, 10);
-    } catch (const std::exception& e) {
-        if (report) report(e.what());
-        return;
-    }
-    // From here on a failing step is skipped and the next one runs.
-    try {
-        store::AppendTable(*connection, table);
-    } catch (const std::exception&) {
-        // The table exists already: its columns and rows stay as they are.
-    }
-    try {
-        store::Recordset rows(*connection, kClassTimeTable);
-        if (rows.RecordCount() == 0) {
-            rows.AddNew();
-            rows.Set(kColumnBanzhi, 4);
-            for (int k = 0; k < 4; ++k) {
-                // The literals formatted "hh:mm": "6:00" is written as 06:00.
-                const auto time = store::DateTime::Parse(kDefaultTimes[k]);
-                rows.Set(kChangeTimeColumns[k], store::FormatHHMM(*time));
-            }
-            for (int k = 0; k < 4; ++k) rows.Set(kCrewColumns[k], kDefaultCrews[k]);
-            rows.Update();
+    };
+    const auto seedDefaultRow = [](store::Recordset& rows) {
+        rows.AddNew();
+        rows.Set(kColumnBanzhi, 4);
+        for (int k = 0; k < 4; ++k) {
+            // The literals formatted "hh:mm": "6:00" is written as 06:00.
+            const auto time = store::DateTime::Parse(kDefaultTimes[k]);
+            rows.Set(kChangeTimeColumns[k], store::FormatHHMM(*time));
         }
-    } catch (const std::exception&) {
-    }
+        for (int k = 0; k < 4; ++k) rows.Set(kCrewColumns[k], kDefaultCrews[k]);
+        rows.Update();
+    };
+    store::CreateTableWithSeed(store::kOpenConnectionString, kClassTimeTable, defineColumns, seedDefaultRow, report);
 }
 
 void ReadSettingsRow(const store::Recordset& row, ShiftSettings& settings) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <limits>
 
 #include "store/errors.h"
@@ -119,6 +120,16 @@ std::optional<DateTime> DateTime::Parse(std::string_view text) {
     ++pos;
     if (!ReadTime(text, pos, seconds) || pos != text.size()) return std::nullopt;
     result.seconds = seconds;
+    return result;
+}
+
+DateTime LocalNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::tm local{};
+    localtime_r(&now.tv_sec, &local);
+    DateTime result = DateTime::FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    result.seconds = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
     return result;
 }
 

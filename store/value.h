@@ -31,6 +31,10 @@ struct DateTime {
     bool operator==(const DateTime&) const = default;
 };
 
+// One reading of the local wall clock, to the whole second: the local
+// calendar date and the time of day. No heap use.
+DateTime LocalNow();
+
 // "hh": two-digit hour; "hh:mm": hour, colon, two-digit minute.
 std::string FormatHH(const DateTime& value);
 std::string FormatHHMM(const DateTime& value);
