@@ -80,6 +80,13 @@ HFONT MakeFont(const detail::FormState& form, const Look& look) {
                        DEFAULT_PITCH | FF_DONTCARE, L"宋体");
 }
 
+// A change made by code notifies as the operator's would; a handler's failure
+// is shown, not thrown back into the code that made the change.
+void RaiseChange(const std::shared_ptr<ControlState>& state) {
+    const std::shared_ptr<ControlState> hold = state;
+    if (hold->change.Count() > 0) win32::RunHandler([&hold] { hold->change.Raise(); });
+}
+
 // Creates the window of a control, names it and places it by its twips.
 std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place& place, Kind kind,
                                             const Look& look, const wchar_t* cls, DWORD style, DWORD exStyle,
@@ -260,8 +267,7 @@ void TextBox::SetText(std::string_view text) {
     state_->settingText = true;
     SetWindowTextW(hwnd, win32::Wide(text).c_str());
     state_->settingText = false;
-    const std::shared_ptr<ControlState> hold = state_;
-    if (hold->change.Count() > 0) hold->change.Raise();
+    RaiseChange(state_);
 }
 
 void TextBox::SetLocked(bool locked) {
@@ -357,8 +363,7 @@ void UpDown::SetValue(int value) {
     SendMessageW(hwnd, UDM_SETPOS32, 0, static_cast<LPARAM>(value));
     if (value == state_->value) return;
     state_->value = value;
-    const std::shared_ptr<ControlState> hold = state_;
-    if (hold->change.Count() > 0) hold->change.Raise();
+    RaiseChange(state_);
 }
 
 void UpDown::SetRange(int lower, int upper) {
