@@ -267,6 +267,8 @@ void TextBox::SetText(std::string_view text) {
     state_->settingText = true;
     SetWindowTextW(hwnd, win32::Wide(text).c_str());
     state_->settingText = false;
+    const int end = GetWindowTextLengthW(hwnd);
+    SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(end), end);  // the cursor after the new text
     RaiseChange(state_);
 }
 

@@ -247,21 +247,15 @@ LRESULT HandleFormMessage(FormState* form, HWND hwnd, UINT message, WPARAM wPara
             } else if (control->kind == Kind::TextBox && code == EN_CHANGE) {
                 if (!control->settingText) Notify(control, &ControlState::change);
             } else if (control->kind == Kind::TextBox && code == EN_KILLFOCUS) {
-                // Decided once the focus has landed: only a move to another
-                // control of this form counts.
-                PostMessageW(hwnd, kMsgLostFocus, static_cast<WPARAM>(id), 0);
+                // The focus has already moved on: only a move to another
+                // control of this form counts, not to another window.
+                HWND now = GetFocus();
+                if (now && now != control->hwnd && GetAncestor(now, GA_ROOT) == hwnd && !form->closing)
+                    Notify(control, &ControlState::lostFocus);
             } else if (control->kind == Kind::ComboBox && code == CBN_SELENDOK) {
                 control->comboText.clear();
                 Notify(control, &ControlState::click);
             }
-            return 0;
-        }
-        case kMsgLostFocus: {
-            ControlState* control = form->ControlById(static_cast<int>(wParam));
-            if (!control || !control->hwnd || form->closing) return 0;
-            HWND now = GetFocus();
-            if (!now || now == control->hwnd || GetAncestor(now, GA_ROOT) != hwnd) return 0;
-            Notify(control, &ControlState::lostFocus);
             return 0;
         }
         case WM_VSCROLL:
@@ -331,6 +325,10 @@ LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
+    if (message == WM_NCDESTROY) {
+        if (HANDLE atom = RemovePropW(hwnd, kControlNameProperty))
+            GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(atom)));
+    }
     auto* form = reinterpret_cast<FormState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!form) {
         // A window whose form has let it go: it only waits to be destroyed.
@@ -382,6 +380,9 @@ void Form::Load() {
     if (!hwnd)
         throw UiError(kStatusFail, "cannot create the window of form '" + objectName_ + "' (error " +
                                        std::to_string(GetLastError()) + ")");
+    // The form's name on its window, as each control carries its own.
+    SetPropW(hwnd, win32::kControlNameProperty,
+             reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(title.c_str()))));
     state_->hwnd = hwnd;
     state_->loaded = true;
     state_->closing = false;
@@ -448,7 +449,7 @@ void Form::ShowModal() {
     Load();
     if (!state_->loaded) return;  // OnLoad unloaded it
     HWND hwnd = state_->hwnd;
-    if (state_->inModal) {
+    if (state_->modalWindow == hwnd) {
         SetForegroundWindow(hwnd);
         return;  // already shown modally: it stays the one window
     }
@@ -460,7 +461,8 @@ void Form::ShowModal() {
     ShowAndActivate(*state_);
 
     const std::weak_ptr<char> watch = state_->alive;
-    state_->inModal = true;
+    HWND outerModal = state_->modalWindow;  // a window of this form already shown modally, further out
+    state_->modalWindow = hwnd;
     bool quit = false;
     // Every message of the thread is dispatched, so the host's timers and
     // incoming automation calls keep running while the form is open.
@@ -479,7 +481,7 @@ void Form::ShowModal() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (!watch.expired()) state_->inModal = false;
+    if (!watch.expired()) state_->modalWindow = outerModal;
     // A window let go while its procedures ran goes now, outside them.
     if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
     if (quit && !watch.expired() && state_->loaded && state_->hwnd == hwnd) {

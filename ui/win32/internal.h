@@ -49,8 +49,7 @@ void RequireThread(DWORD thread, const char* what);
 void RunHandler(const std::function<void()>& handler) noexcept;
 
 // Private messages of the form window.
-inline constexpr UINT kMsgLostFocus = WM_APP + 1;  // wParam: control id
-inline constexpr UINT kMsgDestroy = WM_APP + 2;    // a window whose form has let it go
+inline constexpr UINT kMsgDestroy = WM_APP + 1;  // a window whose form has let it go
 
 // Keyboard handling of our forms for a message taken from the thread's queue:
 // Tab order, Enter for the default (or focused) button, Esc for the cancel
@@ -115,7 +114,7 @@ struct FormState {
     HWND hwnd = nullptr;
     HWND toolTips = nullptr;
     int busy = 0;          // window procedure calls of this form on the stack
-    bool inModal = false;  // ShowModal's loop runs
+    HWND modalWindow = nullptr;  // the window whose ShowModal loop runs
     std::uint64_t showSerial = 0;
     std::vector<HWND> disabledByModal;  // re-enabled before the window goes
     std::vector<std::shared_ptr<ControlState>> controls;

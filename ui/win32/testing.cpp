@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <memory>
 
 #include "ui/app.h"
 #include "ui/win32/internal.h"
@@ -83,6 +84,33 @@ HWND OpenMessageBox() {
     HWND found = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), &FindMessageBoxOne, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+// --- text as an input method commits it ----------------------------------------------
+
+constexpr UINT kMsgCommit = WM_APP + 10;  // wParam: the box; lParam: a new std::wstring
+
+LRESULT CALLBACK CommitWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kMsgCommit) return DefWindowProcW(hwnd, message, wParam, lParam);
+    std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
+    HWND box = reinterpret_cast<HWND>(wParam);
+    if (IsWindow(box)) SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text->c_str()));
+    return 0;
+}
+
+// Posts a composed run (Chinese) so that it lands in turn with the posted
+// keys before and after it, as one change, the way an input method commits it.
+void PostCommit(HWND box, std::wstring text) {
+    static HWND window = [] {
+        WNDCLASSW cls{};
+        cls.lpfnWndProc = &CommitWindowProc;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"DutygateTestInput";
+        RegisterClassW(&cls);
+        return CreateWindowW(cls.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, cls.hInstance, nullptr);
+    }();
+    auto* owned = new std::wstring(std::move(text));
+    if (!PostMessageW(window, kMsgCommit, reinterpret_cast<WPARAM>(box), reinterpret_cast<LPARAM>(owned))) delete owned;
 }
 
 // --- running the queue ------------------------------------------------------------
@@ -232,16 +260,28 @@ std::string TextOfControl(const ControlState& control) {
 }  // namespace
 
 void Type(const std::string& control, const std::string& text) {
+    // Typed at the box's cursor; the focus stays where it is.
     QueueOn("Type into " + control, control, Kind::TextBox, [text](ControlState& box) {
-        FocusFor(box);
-        for (wchar_t c : win32::Wide(text)) PostMessageW(box.hwnd, WM_CHAR, c, 1);
+        // ASCII as key strokes, everything else as an input-method commit.
+        const std::wstring wide = win32::Wide(text);
+        std::size_t i = 0;
+        while (i < wide.size()) {
+            const bool ascii = wide[i] < 0x80;
+            std::size_t j = i;
+            while (j < wide.size() && (wide[j] < 0x80) == ascii) ++j;
+            if (ascii) {
+                for (std::size_t k = i; k < j; ++k) PostMessageW(box.hwnd, WM_CHAR, wide[k], 1);
+            } else {
+                PostCommit(box.hwnd, wide.substr(i, j - i));
+            }
+            i = j;
+        }
         return Outcome::Done;
     });
 }
 
 void ClearText(const std::string& control) {
     QueueOn("ClearText " + control, control, Kind::TextBox, [](ControlState& box) {
-        FocusFor(box);
         SendMessageW(box.hwnd, EM_SETSEL, 0, -1);  // Home, Shift+End
         PostMessageW(box.hwnd, WM_CHAR, VK_BACK, 1);
         return Outcome::Done;
@@ -372,6 +412,28 @@ std::vector<std::string> OpenForms() {
     std::vector<std::string> names;
     for (detail::FormState* form : detail::OpenForms()) names.push_back(form->owner->ObjectName());
     return names;
+}
+
+namespace {
+struct WindowCount {
+    std::wstring name;
+    int count = 0;
+};
+BOOL CALLBACK CountFormWindow(HWND hwnd, LPARAM lParam) {
+    auto* what = reinterpret_cast<WindowCount*>(lParam);
+    wchar_t cls[32] = {}, name[256] = {};
+    const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(hwnd, win32::kControlNameProperty)));
+    if (GetClassNameW(hwnd, cls, 32) && std::wstring_view(cls) == win32::kFormClassName && atom &&
+        GlobalGetAtomNameW(atom, name, 256) && what->name == name)
+        ++what->count;
+    return TRUE;
+}
+}  // namespace
+
+int WindowsOf(const std::string& formName) {
+    WindowCount what{win32::Wide(formName)};
+    EnumThreadWindows(GetCurrentThreadId(), &CountFormWindow, reinterpret_cast<LPARAM>(&what));
+    return what.count;
 }
 
 std::optional<std::string> CaptionOf(const std::string& formName) {
