@@ -49,6 +49,9 @@ TEST_F(LoginTest, CreationOnAWorkerThreadFailsWithTheStoresDescription) {
     std::ofstream("mdb") << "a file where the folder should be";
     std::string failure;
     std::int32_t uiStatus = 0;
+#ifdef _WIN32
+    uit::QueueAnswer(ui::Answer::Ok);  // Windows shows a message box on any thread: answer it ahead
+#endif
     std::thread([&] {
         try {
             clsPassword c;
