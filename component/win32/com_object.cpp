@@ -168,6 +168,8 @@ public:
         if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
         // No member takes an argument: refused before anything runs.
         if (params != nullptr && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        RunHandOffs();
+        if (CheckCaller(core_) != kOk) return RPC_E_WRONG_THREAD;
         DISPPARAMS none{nullptr, nullptr, 0, 0};
         lastFailure_ = S_OK;
         HRESULT hr = DispInvoke(static_cast<DualInterface*>(this), vtableInfo_, id, DISPATCH_METHOD, &none, result,

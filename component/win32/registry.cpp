@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <cwchar>
 #include <string>
 
 #include "component/class_table.h"
@@ -117,15 +118,19 @@ HRESULT Unregister(Scope scope) noexcept {
         const REGSAM other = OtherView();
         bool otherRegistered = false;
         for (const ClassInfo& cls : Classes()) {
-            const bool otherHasClass = other != 0 && KeyExists(root, ClassKey(cls) + L"\\InprocServer32", other);
+            // Looked up after our own key is gone: where a root keeps one view
+            // for both bitnesses, this finds nothing of ours.
             DeleteTree(root, ClassKey(cls));
+            const bool otherHasClass = other != 0 && KeyExists(root, ClassKey(cls) + L"\\InprocServer32", other);
             if (!otherHasClass) DeleteTree(root, kClasses + Wide(cls.progid));
             otherRegistered = otherRegistered || otherHasClass;
         }
         const std::wstring libKey = std::wstring(kClasses) + L"TypeLib\\" + GuidText(kLibId);
         if (otherRegistered) {
             // The other bitness still uses the library and its interfaces.
-            DeleteTree(root, libKey + L"\\3.0\\0\\" + kOwnSysKindName);
+            wchar_t lcid[16];
+            swprintf(lcid, 16, L"%lx", static_cast<unsigned long>(kLibLcid));
+            DeleteTree(root, libKey + L"\\3.0\\" + lcid + L"\\" + kOwnSysKindName);
             return S_OK;
         }
         const GUID libid = ToWinGuid(kLibId);
