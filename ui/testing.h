@@ -9,8 +9,11 @@
 // for the next form to show.
 //
 // Message boxes: a queued answer is returned without showing anything;
-// without one, a real QMessageBox is shown (ClickMessageBox clicks it).
-// Every message box, answered or shown, is recorded.
+// without one, the toolkit's real message box is shown (ClickMessageBox
+// clicks it). Every message box, answered or shown, is recorded.
+//
+// The interface is the same on every toolkit (Qt, Win32): tests written on it
+// run on both backends.
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -25,12 +28,14 @@ namespace dg::ui::testing {
 void Type(const std::string& control, const std::string& text);  // typed at the cursor (Chinese too); the focus stays
 void ClearText(const std::string& control);                      // select all, then Backspace
 void Click(const std::string& control);                          // mouse click on a button
-void PressKey(const std::string& control, int qtKey);            // e.g. Qt::Key_Return; moves the focus there first
+enum class Key { Enter, Escape, Tab, Space, Home, End, Up, Down, Backspace };
+void PressKey(const std::string& control, Key key);              // moves the focus there first
 void Choose(const std::string& control, const std::string& item); // choose an item from a combo's list
 void Focus(const std::string& control);                          // give it the focus (a click into it)
 void SpinUp(const std::string& control);                         // click the spinner's up arrow
 void SpinDown(const std::string& control);
 void CloseFromFrame();                                           // the window frame's close button
+void EndSession();                                               // the session ends (log-off, shut-down)
 void ClickMessageBox(Answer button);                             // click a button of the real message box now open
 void Run(std::function<void()> action);                          // any code, in turn with the others
 
@@ -47,8 +52,20 @@ const std::vector<MessageRecord>& Messages();
 
 // --- looking at the open forms (modeless ones, or from inside Run) ---
 bool FormOpen(const std::string& formName);
+std::vector<std::string> OpenForms();                            // object names, most recently shown first
+std::optional<std::string> CaptionOf(const std::string& formName);  // the window title of an open form
 std::optional<std::string> TextOf(const std::string& control);  // text, caption or combo text
 bool EnabledOf(const std::string& control);
+bool LockedOf(const std::string& control);                       // a text box that is read-only
+std::optional<std::string> ToolTipOf(const std::string& control);  // the hint shown over the control
+std::string FocusedControl();                                    // the control with the focus in the active form, or ""
+// Geometry in pixels: a control relative to its form's client area, or a
+// form's client area (left and top 0).
+struct PixelRect {
+    int left = 0, top = 0, width = 0, height = 0;
+    bool operator==(const PixelRect&) const = default;
+};
+std::optional<PixelRect> GeometryOf(const std::string& controlOrForm);
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath);
 
 // Forgets queued actions, queued answers, recorded messages and driver errors.

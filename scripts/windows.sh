@@ -1,0 +1,218 @@
+#!/bin/sh
+# The Windows build: installs what is missing (Debian 12, as root), builds
+# SQLite from Debian's source package, cross-builds x86 and x64 with MinGW-w64
+# into build-windows/x86 and build-windows/x64, checks that every binary
+# imports only system DLLs, and runs the Windows test suites of both under
+# Wine on Xvfb, in a throw-away Wine prefix. Exits non-zero on any failure.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$root/build-windows
+started=$(date +%s)
+jobs=$(nproc)
+export LC_ALL=C.UTF-8
+
+step() { printf '\n== %s\n' "$*"; }
+
+# Another apt or dpkg run may hold the lock for a while: wait for it.
+apt_get() {
+    tries=0
+    until apt-get -o DPkg::Lock::Timeout=600 "$@"; do
+        tries=$((tries + 1))
+        [ "$tries" -lt 30 ] || return 1
+        echo "apt-get $* failed; retrying in 20 s" >&2
+        sleep 20
+    done
+}
+
+# ---- packages ----
+WINDOWS_PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
+binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+wine wine64 wine32:i386 xvfb xauth fonts-wqy-microhei \
+gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache"
+
+step "packages"
+export DEBIAN_FRONTEND=noninteractive
+updated=""
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    apt_get update -qq
+    updated=1
+fi
+missing=""
+for p in $WINDOWS_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    [ -n "$updated" ] || apt_get update -qq
+    apt_get install -y -qq --no-install-recommends $missing
+else
+    echo "all installed"
+fi
+
+# ---- SQLite from Debian's source package ----
+# deb-src entries for the suites this machine already uses, in a sources file
+# of our own: the deb822 stanzas of debian.sources, or the one-line "deb"
+# entries of sources.list, turned into deb-src.
+step "SQLite source"
+srclist=/etc/apt/sources.list.d/dutygate-src.sources
+srcline=/etc/apt/sources.list.d/dutygate-src.list
+new_sources=$(mktemp)
+if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$new_sources"
+    target=$srclist
+else
+    grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | sed 's/^deb /deb-src /' >"$new_sources" || true
+    target=$srcline
+fi
+if [ ! -s "$new_sources" ]; then
+    . /etc/os-release
+    echo "deb-src http://deb.debian.org/debian $VERSION_CODENAME main" >"$new_sources"
+    target=$srcline
+fi
+if ! cmp -s "$new_sources" "$target"; then
+    rm -f "$srclist" "$srcline"
+    cp "$new_sources" "$target"
+    chmod 644 "$target"
+    apt_get update -qq
+fi
+rm -f "$new_sources"
+
+mkdir -p "$out/src"
+sqlite_src=$(find "$out/src" -maxdepth 1 -type d -name 'sqlite3-*' | sort | tail -n 1)
+if [ -z "$sqlite_src" ] || [ ! -x "$sqlite_src/configure" ]; then
+    (cd "$out/src" && apt_get -o APT::Sandbox::User=root source -qq sqlite3)
+    sqlite_src=$(find "$out/src" -maxdepth 1 -type d -name 'sqlite3-*' | sort | tail -n 1)
+fi
+echo "source: $sqlite_src"
+amalgamation=$out/src/amalgamation
+if [ ! -s "$amalgamation/sqlite3.c" ] || [ ! -s "$amalgamation/sqlite3.h" ]; then
+    rm -rf "$amalgamation"
+    mkdir -p "$amalgamation"
+    (cd "$amalgamation" && "$sqlite_src/configure" --disable-tcl >configure.log 2>&1 \
+        && make -j"$jobs" sqlite3.c >make.log 2>&1) || {
+        echo "building the SQLite amalgamation failed; see $amalgamation/*.log" >&2
+        exit 1
+    }
+fi
+echo "amalgamation: $amalgamation/sqlite3.c"
+
+# ---- cross-build ----
+launcher=""
+if command -v ccache >/dev/null; then
+    launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+fi
+for arch in x86 x64; do
+    case $arch in
+        x86) toolchain=cmake/mingw-i686.cmake ;;
+        x64) toolchain=cmake/mingw-x86_64.cmake ;;
+    esac
+    step "build $arch"
+    # shellcheck disable=SC2086
+    cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DDUTYGATE_SQLITE_AMALGAMATION="$amalgamation" $launcher
+    cmake --build "$out/$arch" -j"$jobs"
+done
+
+# ---- imports: system DLLs only ----
+step "imported DLLs"
+system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll ole32.dll oleaut32.dll \
+advapi32.dll shell32.dll shlwapi.dll msvcrt.dll uxtheme.dll windowscodecs.dll version.dll \
+rpcrt4.dll imm32.dll winmm.dll ws2_32.dll crypt32.dll secur32.dll bcrypt.dll userenv.dll "
+bad_imports=0
+for arch in x86 x64; do
+    case $arch in
+        x86) objdump=i686-w64-mingw32-objdump ;;
+        x64) objdump=x86_64-w64-mingw32-objdump ;;
+    esac
+    for bin in $(find "$out/$arch" -path '*/CMakeFiles' -prune -o \( -name '*.exe' -o -name '*.dll' \) -print | sort); do
+        for dll in $("$objdump" -p "$bin" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+            case $system_dlls in
+                *" $dll "*) ;;
+                *) echo "$bin imports $dll, which is not a system DLL" >&2; bad_imports=1 ;;
+            esac
+        done
+    done
+done
+[ "$bad_imports" -eq 0 ] || exit 1
+echo "every binary imports only system DLLs"
+
+# ---- Wine on Xvfb ----
+step "Wine prefix"
+export WINEPREFIX="$out/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+wine64=/usr/lib/wine/wine64
+xvfb_pid=""
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$displayfile" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+    [ -s "$displayfile" ] && break
+    sleep 0.1
+done
+[ -s "$displayfile" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$displayfile")"
+rm -f "$displayfile"
+echo "Xvfb on $DISPLAY"
+
+rm -rf "$WINEPREFIX"
+# No Mono or Gecko: their install prompt would wait for an answer.
+WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
+wineserver -w
+
+# Chinese text in Win32 windows: a CJK font in the prefix, linked behind the
+# dialog fonts and standing in for 宋体/SimSun. Both registry views, so that
+# 32- and 64-bit programs see it.
+cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
+fontlink='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+for view in /reg:64 /reg:32; do
+    for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+        "$wine64" reg add "$fontlink" /v "$face" /t REG_MULTI_SZ \
+            /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f $view >/dev/null
+    done
+    for face in "宋体" "SimSun"; do
+        "$wine64" reg add "$substitutes" /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei' /f $view >/dev/null
+    done
+done
+wineserver -w
+
+# ---- tests ----
+summary=""
+passed=0
+failed=0
+status=0
+for arch in x86 x64; do
+    step "tests $arch (Wine)"
+    log="$out/$arch/ctest.log"
+    if ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" 2>&1 | tee "$log"; then :; fi
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+    if [ -z "$line" ]; then
+        echo "$arch: no test summary (did ctest find any tests?)" >&2
+        status=1
+        continue
+    fi
+    total=$(echo "$line" | sed -E 's/.* out of ([0-9]+).*/\1/')
+    bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+    [ "$total" -gt 0 ] || status=1
+    [ "$bad" -eq 0 ] || status=1
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    summary="$summary $arch: $line;"
+done
+wineserver -w 2>/dev/null || true
+
+printf '\n== Windows build and tests took %s s\n' "$(($(date +%s) - started))"
+echo "==${summary}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
+exit "$status"

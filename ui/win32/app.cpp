@@ -1,0 +1,216 @@
+// Start-up of the Win32 dialog layer: window classes, thread checks, the
+// keyboard handling of our forms inside any message loop, and event pumping.
+#include "ui/app.h"
+
+
+#include <exception>
+#include <mutex>
+#include <string>
+
+#include "ui/win32/internal.h"
+
+#include <commctrl.h>
+
+namespace dg::ui {
+namespace win32 {
+
+LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);  // form.cpp
+
+std::wstring Wide(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Utf8(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+HINSTANCE ModuleInstance() {
+    static const HINSTANCE module = [] {
+        HMODULE handle = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(&ModuleInstance), &handle);
+        return handle;
+    }();
+    return module;
+}
+
+void RegisterClassesOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES |
+                                                          ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        WNDCLASSEXW cls{};
+        cls.cbSize = sizeof cls;
+        cls.lpfnWndProc = &FormWindowProc;
+        cls.hInstance = ModuleInstance();
+        cls.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+        cls.lpszClassName = kFormClassName;
+        RegisterClassExW(&cls);
+        // A window class, a hook and thread state of ours now live in the
+        // process: the module must stay loaded even when a host frees it.
+        HMODULE pinned = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&RegisterClassesOnce), &pinned);
+    });
+}
+
+int ScreenDpi() {
+    thread_local int dpi = 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) ReleaseDC(nullptr, screen);
+        if (dpi <= 0) dpi = 96;
+    }
+    return dpi;
+}
+
+void RequireThread(DWORD thread, const char* what) {
+    if (GetCurrentThreadId() != thread)
+        throw UiError(kStatusWrongThread,
+                      std::string(what) + ": dialog call from a thread other than the one that made the form");
+}
+
+void RunHandler(const std::function<void()>& handler) noexcept {
+    std::string failure;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+    }
+    try {
+        MsgBox(failure.empty() ? std::string("unknown error") : failure, Buttons::Ok, Icon::Critical);
+    } catch (...) {
+        // Nothing more can be done from inside a window procedure.
+    }
+}
+
+namespace {
+
+DriverHooks g_hooks;
+
+thread_local HHOOK t_hook = nullptr;
+thread_local int t_openForms = 0;
+
+detail::FormState* FormOf(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    wchar_t cls[32] = {};
+    if (!root || !GetClassNameW(root, cls, 32) || std::wstring_view(cls) != kFormClassName) return nullptr;
+    return reinterpret_cast<detail::FormState*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+}
+
+bool IsOurButton(detail::FormState* form, HWND hwnd) {
+    for (const auto& control : form->controls) {
+        if (control->hwnd == hwnd) return control->kind == detail::ControlState::Kind::Button;
+    }
+    return false;
+}
+
+// Presses a button as the keyboard does: its click, without moving the focus.
+void Press(HWND form, HWND button) {
+    if (!button || !IsWindowEnabled(button) || !IsWindowVisible(button)) return;
+    SendMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+HWND WindowOf(const std::weak_ptr<detail::ControlState>& weak) {
+    auto control = weak.lock();
+    return control ? control->hwnd : nullptr;
+}
+
+LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        if (PreTranslate(*msg)) {
+            msg->message = WM_NULL;
+            msg->wParam = 0;
+            msg->lParam = 0;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+bool PreTranslate(MSG& msg) noexcept {
+    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+    detail::FormState* form = FormOf(msg.hwnd);
+    if (!form || !form->hwnd || !IsWindowEnabled(form->hwnd)) return false;
+    HWND focus = GetFocus();
+    wchar_t cls[32] = {};
+    const bool listOpen = focus && GetClassNameW(focus, cls, 32) && std::wstring_view(cls) == L"ComboBox" &&
+                          SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0);
+    if (msg.message == WM_KEYDOWN && !listOpen && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+        RunHandler([&] {
+            if (msg.wParam == VK_ESCAPE) {
+                // Without a cancel button Esc does nothing: it never drops the
+                // operator's edits by closing the form.
+                Press(form->hwnd, WindowOf(form->cancelButton));
+            } else if (focus && IsOurButton(form, focus)) {
+                Press(form->hwnd, focus);  // a focused button answers Enter itself, as Space does
+            } else {
+                Press(form->hwnd, WindowOf(form->defaultButton));  // none: Enter does nothing
+            }
+        });
+        return true;
+    }
+    if ((msg.message == WM_CHAR) && (msg.wParam == L'\r' || msg.wParam == 0x1b) && !listOpen) return true;
+    return IsDialogMessageW(form->hwnd, &msg) != FALSE;
+}
+
+void FormOpened() {
+    if (t_openForms++ == 0 && !t_hook)
+        t_hook = SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, GetCurrentThreadId());
+}
+
+void FormClosed() {
+    if (t_openForms > 0 && --t_openForms == 0 && t_hook) {
+        UnhookWindowsHookEx(t_hook);
+        t_hook = nullptr;
+    }
+}
+
+void SetDriverHooks(const DriverHooks& hooks) { g_hooks = hooks; }
+const DriverHooks& Hooks() { return g_hooks; }
+
+}  // namespace win32
+
+// Every Windows session has a window station and a desktop to show dialogs on.
+bool DisplayAvailable() { return true; }
+
+void EnsureGui() { win32::RegisterClassesOnce(); }
+
+int ProcessEvents(int maxMs) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(maxMs > 0 ? maxMs : 0);
+    // A wait that began with forms open ends early once the last one has gone.
+    const bool untilClosed = maxMs > 0 && !detail::OpenForms().empty();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));  // the host's loop must see it
+                return static_cast<int>(detail::OpenForms().size());
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || (untilClosed && detail::OpenForms().empty())) break;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(deadline - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    return static_cast<int>(detail::OpenForms().size());
+}
+
+}  // namespace dg::ui

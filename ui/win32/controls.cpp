@@ -1,0 +1,395 @@
+// Control handles on Win32 windows: STATIC labels, BUTTON group boxes and
+// push buttons, EDIT boxes, COMBOBOX drop-down lists and the common controls'
+// up-down control. Every control is a child of the form window; controls
+// "inside" a frame are its siblings, laid over it, since a group box passes
+// on no notification.
+#include "ui/controls.h"
+
+
+#include <algorithm>
+#include <string>
+
+#include "ui/form.h"
+#include "ui/win32/internal.h"
+
+#include <commctrl.h>
+
+namespace dg::ui {
+
+using detail::ControlState;
+using Kind = ControlState::Kind;
+
+namespace {
+
+HWND Window(const std::shared_ptr<ControlState>& state, const char* what) {
+    if (!state) throw UiError(kStatusFail, std::string(what) + ": the handle refers to no control");
+    if (!state->hwnd || !state->form)
+        throw UiError(kStatusFail,
+                      std::string(what) + ": control '" + state->name + "' does not exist (its form is not loaded)");
+    win32::RequireThread(state->form->thread, what);
+    return state->hwnd;
+}
+
+HWND As(const std::shared_ptr<ControlState>& state, Kind kind, const char* what) {
+    HWND hwnd = Window(state, what);
+    if (state->kind != kind)
+        throw UiError(kStatusInvalidArg, std::string(what) + ": control '" + state->name + "' is of another kind");
+    return hwnd;
+}
+
+std::string ControlName(const Place& place) {
+    return place.index >= 0 ? place.name + "_" + std::to_string(place.index) : place.name;
+}
+
+std::string WindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return win32::Utf8(text);
+}
+
+std::string ComboItem(HWND combo, int index) {
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return win32::Utf8(text);
+}
+
+// Shows `text` in a combo box: the matching item (exact, case-sensitive), or
+// nothing selected while Text() still reads the text.
+void ShowComboText(ControlState& state, std::string_view text) {
+    const int count = static_cast<int>(SendMessageW(state.hwnd, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        if (ComboItem(state.hwnd, i) == text) {
+            state.comboText.clear();
+            SendMessageW(state.hwnd, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            return;
+        }
+    }
+    state.comboText = std::string(text);
+    SendMessageW(state.hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+HFONT MakeFont(const detail::FormState& form, const Look& look) {
+    const double points = look.fontPoints.value_or(form.fontPoints);
+    return CreateFontW(win32::FontHeight(points, win32::ScreenDpi()), 0, 0, 0, look.bold ? FW_BOLD : FW_NORMAL,
+                       FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+}
+
+// A change made by code notifies as the operator's would; a handler's failure
+// is shown, not thrown back into the code that made the change.
+void RaiseChange(const std::shared_ptr<ControlState>& state) {
+    const std::shared_ptr<ControlState> hold = state;
+    if (hold->change.Count() > 0) win32::RunHandler([&hold] { hold->change.Raise(); });
+}
+
+// Creates the window of a control, names it and places it by its twips.
+std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place& place, Kind kind,
+                                            const Look& look, const wchar_t* cls, DWORD style, DWORD exStyle,
+                                            std::string_view text, const char* what, int extraHeight = 0) {
+    HWND parent = form.RequireWindow(what);
+    Twips rect = place.rect;
+    if (place.parent) {
+        const auto& frame = place.parent->State();
+        if (!frame || !frame->hwnd || frame->form != &form || frame->kind != Kind::Frame)
+            throw UiError(kStatusInvalidArg, std::string(what) + ": the parent of '" + ControlName(place) +
+                                                 "' is not a loaded frame of this form");
+        // Relative to the frame's corner, but a sibling on the form.
+        rect.left += frame->placed.left;
+        rect.top += frame->placed.top;
+    }
+    const int dpi = win32::ScreenDpi();
+    const int left = win32::TwipsToPixels(rect.left, dpi), top = win32::TwipsToPixels(rect.top, dpi);
+    auto state = std::make_shared<ControlState>();
+    state->kind = kind;
+    state->name = ControlName(place);
+    state->id = form.nextId++;
+    state->form = &form;
+    state->look = look;
+    state->placed = rect;
+    const std::wstring wide = win32::Wide(text);
+    HWND hwnd = CreateWindowExW(exStyle, cls, wide.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, left, top,
+                                win32::TwipsToPixels(rect.width, dpi),
+                                win32::TwipsToPixels(rect.height, dpi) + extraHeight, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(state->id)), win32::ModuleInstance(),
+                                nullptr);
+    if (!hwnd)
+        throw UiError(kStatusFail, std::string(what) + ": cannot create '" + state->name + "' (error " +
+                                       std::to_string(GetLastError()) + ")");
+    state->hwnd = hwnd;
+    SetPropW(hwnd, win32::kControlNameProperty,
+             reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(win32::Wide(state->name).c_str()))));
+    if (look.fontPoints || look.bold) state->font = MakeFont(form, look);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state->font ? state->font : form.font), FALSE);
+    form.controls.push_back(state);
+    return state;
+}
+
+}  // namespace
+
+// --- Form: creating controls (Build) ---------------------------------------
+
+Label Form::AddLabel(const Place& place, std::string_view caption, const Look& look) {
+    const DWORD align = look.align == Align::Center ? SS_CENTER : SS_LEFT;
+    return Label(CreateControl(*state_, place, Kind::Label, look, L"STATIC", align | SS_NOPREFIX, 0, caption,
+                               "AddLabel"));
+}
+
+Frame Form::AddFrame(const Place& place, std::string_view caption, const Look& look) {
+    auto state = CreateControl(*state_, place, Kind::Frame, look, L"BUTTON", BS_GROUPBOX, 0, caption, "AddFrame");
+    // Beneath the controls laid over it.
+    SetWindowPos(state->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return Frame(state);
+}
+
+Button Form::AddButton(const Place& place, std::string_view caption, const Look& look) {
+    return Button(CreateControl(*state_, place, Kind::Button, look, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
+                                caption, "AddButton"));
+}
+
+TextBox Form::AddTextBox(const Place& place, std::string_view text, const Look& look) {
+    const DWORD align = look.align == Align::Center ? ES_CENTER : ES_LEFT;
+    return TextBox(CreateControl(*state_, place, Kind::TextBox, look, L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP | align,
+                                 WS_EX_CLIENTEDGE, text, "AddTextBox"));
+}
+
+ComboBox Form::AddComboBox(const Place& place, const std::vector<std::string>& items, const Look& look) {
+    // The window's height includes the list that drops down.
+    auto state = CreateControl(*state_, place, Kind::ComboBox, look, L"COMBOBOX",
+                               CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, {}, "AddComboBox",
+                               static_cast<int>(items.size() + 2) * 20);
+    for (const std::string& item : items)
+        SendMessageW(state->hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Wide(item).c_str()));
+    ShowComboText(*state, {});
+    return ComboBox(state);
+}
+
+UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& look) {
+    if (lower > upper)
+        throw UiError(kStatusInvalidArg, "AddUpDown: lower limit above upper limit for '" + ControlName(place) + "'");
+    auto state = CreateControl(*state_, place, Kind::UpDown, look, UPDOWN_CLASSW, UDS_ARROWKEYS | WS_TABSTOP, 0, {},
+                               "AddUpDown");
+    state->lower = lower;
+    state->upper = upper;
+    state->value = lower;
+    SendMessageW(state->hwnd, UDM_SETRANGE32, static_cast<WPARAM>(lower), static_cast<LPARAM>(upper));
+    SendMessageW(state->hwnd, UDM_SETPOS32, 0, static_cast<LPARAM>(lower));
+    return UpDown(state);
+}
+
+// --- Control ---------------------------------------------------------------
+
+bool Control::Valid() const { return state_ && state_->hwnd; }
+
+std::string Control::ObjectName() const {
+    Window(state_, "ObjectName");
+    return state_->name;
+}
+
+void Control::SetEnabled(bool enabled) { EnableWindow(Window(state_, "SetEnabled"), enabled ? TRUE : FALSE); }
+
+bool Control::Enabled() const { return IsWindowEnabled(Window(state_, "Enabled")) != FALSE; }
+
+void Control::SetToolTip(std::string_view text) {
+    HWND hwnd = Window(state_, "SetToolTip");
+    detail::FormState& form = *state_->form;
+    state_->toolTip = std::string(text);
+    if (!form.toolTips) return;
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    if (state_->kind == Kind::Frame) {
+        // A group box answers hit tests as transparent: its hint is a tool
+        // for its rectangle on the form, where no other control lies over it.
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = form.hwnd;
+        tool.uId = static_cast<UINT_PTR>(state_->id);
+        GetWindowRect(hwnd, &tool.rect);
+        MapWindowPoints(HWND_DESKTOP, form.hwnd, reinterpret_cast<POINT*>(&tool.rect), 2);
+    } else {
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = form.hwnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+    }
+    SendMessageW(form.toolTips, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    if (text.empty()) return;
+    std::wstring wide = win32::Wide(text);
+    tool.lpszText = wide.data();
+    SendMessageW(form.toolTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+std::string Control::ToolTip() const {
+    Window(state_, "ToolTip");
+    return state_->toolTip;
+}
+
+void Control::SetFocus() {
+    HWND hwnd = Window(state_, "SetFocus");
+    // Before the first show this names the control that opens with the focus.
+    if (state_->form && !IsWindowVisible(state_->form->hwnd)) state_->form->focusByCode = state_;
+    ::SetFocus(hwnd);
+}
+
+bool Control::HasFocus() const { return GetFocus() == Window(state_, "HasFocus"); }
+
+// --- Label, Frame, Button -------------------------------------------------
+
+void Label::SetCaption(std::string_view caption) {
+    SetWindowTextW(As(state_, Kind::Label, "Label::SetCaption"), win32::Wide(caption).c_str());
+}
+std::string Label::Caption() const { return WindowText(As(state_, Kind::Label, "Label::Caption")); }
+
+void Frame::SetCaption(std::string_view caption) {
+    SetWindowTextW(As(state_, Kind::Frame, "Frame::SetCaption"), win32::Wide(caption).c_str());
+}
+std::string Frame::Caption() const { return WindowText(As(state_, Kind::Frame, "Frame::Caption")); }
+
+void Button::SetCaption(std::string_view caption) {
+    SetWindowTextW(As(state_, Kind::Button, "Button::SetCaption"), win32::Wide(caption).c_str());
+}
+std::string Button::Caption() const { return WindowText(As(state_, Kind::Button, "Button::Caption")); }
+void Button::OnClick(std::function<void()> handler) {
+    As(state_, Kind::Button, "Button::OnClick");
+    state_->click.Connect(std::move(handler));
+}
+
+// --- TextBox ----------------------------------------------------------------
+
+std::string TextBox::Text() const { return WindowText(As(state_, Kind::TextBox, "TextBox::Text")); }
+
+void TextBox::SetText(std::string_view text) {
+    HWND hwnd = As(state_, Kind::TextBox, "TextBox::SetText");
+    if (WindowText(hwnd) == text) return;
+    // One notification for the change, whether or not the control sends its own.
+    state_->settingText = true;
+    SetWindowTextW(hwnd, win32::Wide(text).c_str());
+    state_->settingText = false;
+    RaiseChange(state_);
+}
+
+void TextBox::SetLocked(bool locked) {
+    SendMessageW(As(state_, Kind::TextBox, "TextBox::SetLocked"), EM_SETREADONLY, locked ? TRUE : FALSE, 0);
+}
+
+bool TextBox::Locked() const {
+    return (GetWindowLongPtrW(As(state_, Kind::TextBox, "TextBox::Locked"), GWL_STYLE) & ES_READONLY) != 0;
+}
+
+void TextBox::SetPasswordMask(bool masked) {
+    HWND hwnd = As(state_, Kind::TextBox, "TextBox::SetPasswordMask");
+    SendMessageW(hwnd, EM_SETPASSWORDCHAR, masked ? L'*' : 0, 0);
+    InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void TextBox::OnChange(std::function<void()> handler) {
+    As(state_, Kind::TextBox, "TextBox::OnChange");
+    state_->change.Connect(std::move(handler));
+}
+
+void TextBox::OnLostFocus(std::function<void()> handler) {
+    As(state_, Kind::TextBox, "TextBox::OnLostFocus");
+    state_->lostFocus.Connect(std::move(handler));
+}
+
+void TextBox::SelectAll() {
+    HWND hwnd = As(state_, Kind::TextBox, "TextBox::SelectAll");
+    // {Home} then +{End}: the selection runs from the start to the end.
+    SendMessageW(hwnd, EM_SETSEL, 0, -1);
+}
+
+std::string TextBox::SelectedText() const {
+    HWND hwnd = As(state_, Kind::TextBox, "TextBox::SelectedText");
+    DWORD start = 0, end = 0;
+    SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    if (start > end || end > text.size()) return {};
+    return win32::Utf8(std::wstring_view(text).substr(start, end - start));
+}
+
+// --- ComboBox ---------------------------------------------------------------
+
+void ComboBox::SetItems(const std::vector<std::string>& items) {
+    HWND combo = As(state_, Kind::ComboBox, "ComboBox::SetItems");
+    const std::string shown = Text();
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(win32::Wide(item).c_str()));
+    ShowComboText(*state_, shown);
+}
+
+std::vector<std::string> ComboBox::Items() const {
+    HWND combo = As(state_, Kind::ComboBox, "ComboBox::Items");
+    std::vector<std::string> items;
+    const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) items.push_back(ComboItem(combo, i));
+    return items;
+}
+
+std::string ComboBox::Text() const {
+    HWND combo = As(state_, Kind::ComboBox, "ComboBox::Text");
+    const int index = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    return index >= 0 ? ComboItem(combo, index) : state_->comboText;
+}
+
+void ComboBox::SetText(std::string_view text) {
+    As(state_, Kind::ComboBox, "ComboBox::SetText");
+    ShowComboText(*state_, text);
+}
+
+void ComboBox::OnClick(std::function<void()> handler) {
+    As(state_, Kind::ComboBox, "ComboBox::OnClick");
+    state_->click.Connect(std::move(handler));
+}
+
+// --- UpDown -------------------------------------------------------------------
+
+int UpDown::Value() const {
+    As(state_, Kind::UpDown, "UpDown::Value");
+    return state_->value;
+}
+
+void UpDown::SetValue(int value) {
+    HWND hwnd = As(state_, Kind::UpDown, "UpDown::SetValue");
+    if (value < state_->lower || value > state_->upper)
+        throw UiError(kStatusInvalidArg, "UpDown::SetValue: " + std::to_string(value) + " is outside " +
+                                             std::to_string(state_->lower) + ".." + std::to_string(state_->upper) +
+                                             " for '" + state_->name + "'");
+    SendMessageW(hwnd, UDM_SETPOS32, 0, static_cast<LPARAM>(value));
+    if (value == state_->value) return;
+    state_->value = value;
+    RaiseChange(state_);
+}
+
+void UpDown::SetRange(int lower, int upper) {
+    HWND hwnd = As(state_, Kind::UpDown, "UpDown::SetRange");
+    if (lower > upper)
+        throw UiError(kStatusInvalidArg, "UpDown::SetRange: lower limit " + std::to_string(lower) +
+                                             " above upper limit " + std::to_string(upper));
+    state_->lower = lower;
+    state_->upper = upper;
+    SendMessageW(hwnd, UDM_SETRANGE32, static_cast<WPARAM>(lower), static_cast<LPARAM>(upper));
+    SetValue(std::clamp(state_->value, lower, upper));
+}
+
+int UpDown::Lower() const {
+    As(state_, Kind::UpDown, "UpDown::Lower");
+    return state_->lower;
+}
+
+int UpDown::Upper() const {
+    As(state_, Kind::UpDown, "UpDown::Upper");
+    return state_->upper;
+}
+
+void UpDown::OnChange(std::function<void()> handler) {
+    As(state_, Kind::UpDown, "UpDown::OnChange");
+    state_->change.Connect(std::move(handler));
+}
+
+}  // namespace dg::ui

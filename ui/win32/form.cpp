@@ -1,0 +1,599 @@
+// Forms on Win32: the dialog object, its top-level window (one per load), the
+// window procedure that turns control notifications into the form's events,
+// closing, and the modal loop.
+#include "ui/form.h"
+
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "ui/app.h"
+#include "ui/win32/internal.h"
+
+#include <commctrl.h>
+
+namespace dg::ui {
+namespace detail {
+namespace {
+
+// Loaded forms of this thread.
+thread_local std::vector<FormState*> t_loaded;
+std::uint64_t g_showCounter = 0;
+
+void Unregister(FormState* form) {
+    t_loaded.erase(std::remove(t_loaded.begin(), t_loaded.end(), form), t_loaded.end());
+}
+
+using Kind = ControlState::Kind;
+
+
+}  // namespace
+
+std::vector<FormState*> OpenForms() {
+    std::vector<FormState*> open;
+    for (FormState* form : t_loaded) {
+        if (form->hwnd && IsWindowVisible(form->hwnd)) open.push_back(form);
+    }
+    std::sort(open.begin(), open.end(), [](const FormState* a, const FormState* b) { return a->showSerial > b->showSerial; });
+    return open;
+}
+
+FormState::FormState(Form* owner)
+    : owner(owner), thread(GetCurrentThreadId()), alive(std::make_shared<char>(0)) {}
+
+FormState::~FormState() {
+    if (loaded) TearDown();
+    Unregister(this);
+}
+
+HWND FormState::RequireWindow(const char* what) const {
+    win32::RequireThread(thread, what);
+    if (!loaded || !hwnd)
+        throw UiError(kStatusFail, std::string(what) + ": form '" + owner->ObjectName() + "' is not loaded");
+    return hwnd;
+}
+
+ControlState* FormState::ControlById(int id) const {
+    for (const auto& control : controls) {
+        if (control->id == id) return control.get();
+    }
+    return nullptr;
+}
+
+HBRUSH FormState::BrushFor(COLORREF color) {
+    for (const auto& [c, brush] : brushes) {
+        if (c == color) return brush;
+    }
+    HBRUSH brush = CreateSolidBrush(color);
+    brushes.emplace_back(color, brush);
+    return brush;
+}
+
+bool FormState::RequestClose(CloseOrigin origin) {
+    if (!loaded) return true;
+    if (closing) return false;  // a close is already under way
+    closing = true;
+    const std::weak_ptr<char> watch = alive;
+    Form* const form = owner;
+    bool refuse = false;
+    try {
+        refuse = form->OnQueryUnload(origin);
+    } catch (...) {
+        if (!watch.expired()) closing = false;
+        throw;
+    }
+    if (watch.expired()) return true;  // the form object was destroyed meanwhile
+    if (refuse || !loaded) {
+        closing = false;
+        return !loaded;
+    }
+    try {
+        form->OnUnload();
+    } catch (...) {
+        if (!watch.expired()) TearDown();  // the close was accepted: the window goes all the same
+        throw;
+    }
+    if (watch.expired()) return true;
+    TearDown();
+    return true;
+}
+
+void FormState::TearDown() {
+    if (!loaded) return;
+    loaded = false;
+    closing = false;
+    centred = false;
+    HWND window = hwnd;
+    hwnd = nullptr;
+    // Controls first, so that no notification reaches the form while the
+    // window goes (the focus leaving a text box, for one).
+    for (auto& control : controls) {
+        if (control->hwnd) GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(
+                               RemovePropW(control->hwnd, win32::kControlNameProperty))));
+        control->hwnd = nullptr;
+        control->form = nullptr;
+    }
+    std::vector<HFONT> fonts;
+    for (auto& control : controls) {
+        if (control->font) fonts.push_back(control->font);
+        control->font = nullptr;
+    }
+    controls.clear();
+    tabOrder.clear();
+    defaultButton.reset();
+    cancelButton.reset();
+    focusByCode.reset();
+    Unregister(this);
+    // Windows that a modal showing disabled come back before this one goes,
+    // so that the activation falls to them and not to another program.
+    for (HWND other : disabledByModal) {
+        if (IsWindow(other)) EnableWindow(other, TRUE);
+    }
+    disabledByModal.clear();
+    if (window) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        ShowWindow(window, SW_HIDE);
+        if (toolTips) DestroyWindow(toolTips);
+        // Inside one of its own window procedures the window must outlive the
+        // dispatch: it goes through the message loop (or when ShowModal returns).
+        if (busy > 0 || GetCurrentThreadId() != thread) PostMessageW(window, win32::kMsgDestroy, 0, 0);
+        else DestroyWindow(window);
+        win32::FormClosed();
+    }
+    toolTips = nullptr;
+    for (HFONT font : fonts) DeleteObject(font);
+    if (font) DeleteObject(font);
+    font = nullptr;
+    if (backBrush) DeleteObject(backBrush);
+    backBrush = nullptr;
+    for (auto& [color, brush] : brushes) DeleteObject(brush);
+    brushes.clear();
+}
+
+void FormState::PrepareFocus() {
+    if (!hwnd) return;
+    auto take = [](const std::shared_ptr<ControlState>& control) {
+        if (!control || !control->hwnd) return false;
+        if (control->kind == Kind::Label || control->kind == Kind::Frame) return false;
+        if (!IsWindowEnabled(control->hwnd)) return false;
+        SetFocus(control->hwnd);
+        // A form opens with the text of its first box selected, as Tab selects it.
+        if (control->kind == Kind::TextBox) SendMessageW(control->hwnd, EM_SETSEL, 0, -1);
+        return true;
+    };
+    if (take(focusByCode.lock())) return;
+    for (const auto& weak : tabOrder) {
+        if (take(weak.lock())) return;
+    }
+    for (const auto& control : controls) {
+        if (take(control)) return;
+    }
+}
+
+void FormState::PlaceWindow() {
+    if (!hwnd) return;
+    RECT frame{};
+    GetWindowRect(hwnd, &frame);
+    RECT area{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    if (centred) {
+        SetWindowPos(hwnd, nullptr, area.left + (area.right - area.left - width) / 2,
+                     area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+}  // namespace detail
+
+namespace win32 {
+namespace {
+
+using detail::ControlState;
+using detail::FormState;
+using Kind = ControlState::Kind;
+
+ControlState* ControlByHwnd(FormState* form, HWND hwnd) {
+    for (const auto& control : form->controls) {
+        if (control->hwnd == hwnd) return control.get();
+    }
+    return nullptr;
+}
+
+// Runs the handlers of one of a control's events, unless the form is gone or
+// its controls are being torn down.
+void Notify(ControlState* control, ui::Event<> ControlState::*event) {
+    if (!control || !control->form || !control->hwnd || (control->*event).Count() == 0) return;
+    // The handlers may unload the form and with it the control: hold it.
+    for (const auto& owned : control->form->controls) {
+        if (owned.get() == control) {
+            const std::shared_ptr<ControlState> hold = owned;
+            RunHandler([&hold, event] { ((*hold).*event).Raise(); });
+            return;
+        }
+    }
+}
+
+// Colours of a control through WM_CTLCOLOR*: 0 leaves it to the system.
+LRESULT ColourControl(FormState* form, HDC dc, HWND child, UINT message) {
+    ControlState* control = ControlByHwnd(form, child);
+    if (!control) return 0;
+    const Look& look = control->look;
+    if (look.foreground && IsWindowEnabled(child))
+        SetTextColor(dc, RGB(look.foreground->r, look.foreground->g, look.foreground->b));
+    std::optional<Rgb> back = look.background;
+    if (control->kind == Kind::Label || control->kind == Kind::Frame || control->kind == Kind::Button) {
+        // They stand on the form: without a background of their own they show its.
+        if (look.transparent || !back) back = form->background;
+        if (look.transparent) SetBkMode(dc, TRANSPARENT);
+    }
+    if (!back) return 0;  // a box keeps the system's colours: a locked or disabled one reads as such
+    (void)message;
+    const COLORREF colour = RGB(back->r, back->g, back->b);
+    SetBkColor(dc, colour);
+    return reinterpret_cast<LRESULT>(form->BrushFor(colour));
+}
+
+LRESULT HandleFormMessage(FormState* form, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            ControlState* control = form->ControlById(id);
+            if (!control) return 0;  // IDOK/IDCANCEL from the dialog manager: Enter and Esc are ours
+            if (control->kind == Kind::Button && code == BN_CLICKED) {
+                Notify(control, &ControlState::click);
+            } else if (control->kind == Kind::TextBox && code == EN_CHANGE) {
+                if (!control->settingText) Notify(control, &ControlState::change);
+            } else if (control->kind == Kind::TextBox && code == EN_KILLFOCUS) {
+                // Decided once the focus has landed: only a move to another
+                // control of this form counts.
+                PostMessageW(hwnd, kMsgLostFocus, static_cast<WPARAM>(id), 0);
+            } else if (control->kind == Kind::ComboBox && code == CBN_SELENDOK) {
+                control->comboText.clear();
+                Notify(control, &ControlState::click);
+            }
+            return 0;
+        }
+        case kMsgLostFocus: {
+            ControlState* control = form->ControlById(static_cast<int>(wParam));
+            if (!control || !control->hwnd || form->closing) return 0;
+            HWND now = GetFocus();
+            if (!now || now == control->hwnd || GetAncestor(now, GA_ROOT) != hwnd) return 0;
+            Notify(control, &ControlState::lostFocus);
+            return 0;
+        }
+        case WM_VSCROLL:
+        case WM_HSCROLL: {
+            ControlState* control = ControlByHwnd(form, reinterpret_cast<HWND>(lParam));
+            if (!control || control->kind != Kind::UpDown) return 0;
+            // Unbuddied, the control reports an "error" with every position: the value is its own.
+            const int value = static_cast<int>(SendMessageW(control->hwnd, UDM_GETPOS32, 0, 0));
+            if (value != control->value) {
+                control->value = value;
+                Notify(control, &ControlState::change);
+            }
+            return 0;
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORLISTBOX:
+            if (LRESULT brush = ColourControl(form, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
+                                              message))
+                return brush;
+            break;
+        case WM_ERASEBKGND: {
+            RECT rect;
+            GetClientRect(hwnd, &rect);
+            FillRect(reinterpret_cast<HDC>(wParam), &rect,
+                     form->backBrush ? form->backBrush : GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        case WM_CLOSE: {
+            // The frame's close button, its menu, Alt+F4: the form decides.
+            RunHandler([form] { form->RequestClose(CloseOrigin::Frame); });
+            return 0;
+        }
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) RunHandler([form] { form->RequestClose(CloseOrigin::System); });
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && focus != hwnd && GetAncestor(focus, GA_ROOT) == hwnd) form->lastFocus = focus;
+                return 0;
+            }
+            [[fallthrough]];
+        case WM_SETFOCUS:
+            // The focus goes back to the control that had it, never to the form itself.
+            if (form->lastFocus && IsWindow(form->lastFocus) && IsWindowEnabled(form->lastFocus) &&
+                GetParent(form->lastFocus) == hwnd)
+                SetFocus(form->lastFocus);
+            else
+                form->PrepareFocus();
+            return 0;
+        case WM_NOTIFY:
+            return 0;  // the spinners' UDN_DELTAPOS: every step is allowed
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* form = reinterpret_cast<FormState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!form) {
+        // A window whose form has let it go: it only waits to be destroyed.
+        if (message == kMsgDestroy) {
+            DestroyWindow(hwnd);
+            return 0;
+        }
+        if (message == WM_CLOSE) return 0;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    const std::weak_ptr<char> watch = form->alive;
+    ++form->busy;
+    LRESULT result = 0;
+    try {
+        result = HandleFormMessage(form, hwnd, message, wParam, lParam);
+    } catch (...) {
+        // Never across the window procedure.
+    }
+    if (!watch.expired()) --form->busy;
+    return result;
+}
+
+}  // namespace win32
+
+Form::Form(std::string objectName)
+    : objectName_(std::move(objectName)), state_(std::make_unique<detail::FormState>(this)) {}
+
+Form::~Form() {
+    // The derived part is gone: no handler can run any more, so the window
+    // simply goes. A dialog that wants OnUnload at its end calls Unload() in
+    // its own destructor.
+    if (state_ && state_->loaded) state_->TearDown();
+}
+
+bool Form::Loaded() const { return state_->loaded; }
+
+bool Form::Visible() const { return state_->loaded && state_->hwnd && IsWindowVisible(state_->hwnd); }
+
+void Form::Load() {
+    win32::RequireThread(state_->thread, "Load");
+    EnsureGui();
+    if (state_->loaded) return;
+    const std::wstring title = win32::Wide(objectName_);
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+    HWND hwnd = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win32::kFormClassName, title.c_str(),
+                                style, CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr,
+                                win32::ModuleInstance(), state_.get());
+    if (!hwnd)
+        throw UiError(kStatusFail, "cannot create the window of form '" + objectName_ + "' (error " +
+                                       std::to_string(GetLastError()) + ")");
+    state_->hwnd = hwnd;
+    state_->loaded = true;
+    state_->closing = false;
+    state_->nextId = 100;
+    state_->fontPoints = 9;
+    state_->background.reset();
+    state_->font = CreateFontW(win32::FontHeight(9, win32::ScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                               GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    state_->toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, win32::ModuleInstance(), nullptr);
+    detail::t_loaded.push_back(state_.get());
+    win32::FormOpened();
+
+    const std::weak_ptr<char> watch = state_->alive;
+    ++state_->busy;  // no destruction from under Build/OnLoad
+    try {
+        Build();
+        if (!watch.expired() && state_->loaded) OnLoad();
+    } catch (...) {
+        if (!watch.expired()) {
+            --state_->busy;
+            if (state_->loaded && state_->hwnd == hwnd) state_->TearDown();  // not left half-built
+            else if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+        }
+        throw;
+    }
+    if (watch.expired()) return;
+    --state_->busy;
+    if (!state_->loaded && IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+}
+
+namespace {
+
+struct DisableOthers {
+    HWND keep;
+    std::vector<HWND>* disabled;
+};
+
+BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lParam) {
+    auto* what = reinterpret_cast<DisableOthers*>(lParam);
+    if (hwnd != what->keep && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+        EnableWindow(hwnd, FALSE);
+        what->disabled->push_back(hwnd);
+    }
+    return TRUE;
+}
+
+void ShowAndActivate(detail::FormState& state) {
+    state.showSerial = ++detail::g_showCounter;
+    if (win32::Hooks().shown) win32::Hooks().shown();
+    ShowWindow(state.hwnd, SW_SHOW);
+    SetForegroundWindow(state.hwnd);
+    SetActiveWindow(state.hwnd);
+    state.lastFocus = nullptr;
+    state.PrepareFocus();
+    state.focusByCode.reset();
+}
+
+}  // namespace
+
+void Form::ShowModal() {
+    Load();
+    if (!state_->loaded) return;  // OnLoad unloaded it
+    HWND hwnd = state_->hwnd;
+    if (state_->inModal) {
+        SetForegroundWindow(hwnd);
+        return;  // already shown modally: it stays the one window
+    }
+    if (IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_HIDE);  // shown modeless: becomes modal
+    // Modal: the thread's other windows take no input until this one closes.
+    DisableOthers others{hwnd, &state_->disabledByModal};
+    EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&others));
+    state_->PlaceWindow();
+    ShowAndActivate(*state_);
+
+    const std::weak_ptr<char> watch = state_->alive;
+    state_->inModal = true;
+    bool quit = false;
+    // Every message of the thread is dispatched, so the host's timers and
+    // incoming automation calls keep running while the form is open.
+    MSG msg;
+    while (!watch.expired() && state_->loaded && state_->hwnd == hwnd) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // the host's loop must see it too
+            quit = true;
+            break;
+        }
+        if (got < 0) {
+            quit = true;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (!watch.expired()) state_->inModal = false;
+    // A window let go while its procedures ran goes now, outside them.
+    if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+    if (quit && !watch.expired() && state_->loaded && state_->hwnd == hwnd) {
+        // The application is quitting: the form closes as at its end.
+        state_->RequestClose(CloseOrigin::System);
+        if (!watch.expired() && state_->loaded) state_->TearDown();
+    }
+}
+
+void Form::ShowModeless() {
+    Load();
+    if (!state_->loaded) return;
+    if (!IsWindowVisible(state_->hwnd)) {
+        state_->PlaceWindow();
+        ShowAndActivate(*state_);
+    } else {
+        SetForegroundWindow(state_->hwnd);
+    }
+}
+
+void Form::Unload() {
+    if (!state_->loaded) return;
+    win32::RequireThread(state_->thread, "Unload");
+    state_->RequestClose(CloseOrigin::Code);
+}
+
+void Form::SetCaption(std::string_view caption) {
+    SetWindowTextW(state_->RequireWindow("SetCaption"), win32::Wide(caption).c_str());
+}
+
+void Form::SetClientSize(int widthTwips, int heightTwips) {
+    HWND hwnd = state_->RequireWindow("SetClientSize");
+    const int dpi = win32::ScreenDpi();
+    state_->clientWidth = win32::TwipsToPixels(widthTwips, dpi);
+    state_->clientHeight = win32::TwipsToPixels(heightTwips, dpi);
+    RECT rect{0, 0, state_->clientWidth, state_->clientHeight};
+    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+    SetWindowPos(hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
+    HWND hwnd = state_->RequireWindow("SetFormLook");
+    state_->fontPoints = fontPoints;
+    HFONT font = CreateFontW(win32::FontHeight(fontPoints, win32::ScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                             FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    if (font) {
+        // Controls that use the form's font follow it.
+        for (const auto& control : state_->controls) {
+            if (!control->font && control->hwnd) SendMessageW(control->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        }
+        if (state_->font) DeleteObject(state_->font);
+        state_->font = font;
+    }
+    if (background) {
+        state_->background = background;
+        if (state_->backBrush) DeleteObject(state_->backBrush);
+        state_->backBrush = CreateSolidBrush(RGB(background->r, background->g, background->b));
+        InvalidateRect(hwnd, nullptr, TRUE);
+    }
+}
+
+void Form::SetCentred(bool centred) {
+    state_->RequireWindow("SetCentred");
+    state_->centred = centred;
+}
+
+void Form::SetTabOrder(const std::vector<const Control*>& order) {
+    state_->RequireWindow("SetTabOrder");
+    state_->tabOrder.clear();
+    // The Z-order is the tab order: each control goes right below the
+    // previous one; controls not named keep their places after them.
+    HWND previous = HWND_TOP;
+    for (const Control* control : order) {
+        if (!control || !control->State() || !control->State()->hwnd || control->State()->form != state_.get())
+            throw UiError(kStatusInvalidArg, "SetTabOrder: every control must be a loaded control of form '" +
+                                                 objectName_ + "'");
+        state_->tabOrder.push_back(control->State());
+        HWND hwnd = control->State()->hwnd;
+        SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = hwnd;
+    }
+    // Frames stay beneath everything: they only draw their border and caption.
+    for (const auto& control : state_->controls) {
+        if (control->kind == detail::ControlState::Kind::Frame)
+            SetWindowPos(control->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+namespace {
+HWND RequireButtonOf(detail::FormState& form, const Button& button, const char* what) {
+    const auto& state = button.State();
+    if (!state || !state->hwnd || state->form != &form || state->kind != detail::ControlState::Kind::Button)
+        throw UiError(kStatusInvalidArg,
+                      std::string(what) + ": not a loaded button of form '" + form.owner->ObjectName() + "'");
+    return state->hwnd;
+}
+}  // namespace
+
+void Form::SetDefaultButton(const Button& button) {
+    state_->RequireWindow("SetDefaultButton");
+    HWND hwnd = RequireButtonOf(*state_, button, "SetDefaultButton");
+    if (auto previous = state_->defaultButton.lock(); previous && previous->hwnd)
+        SendMessageW(previous->hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    SendMessageW(hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    state_->defaultButton = button.State();
+}
+
+void Form::SetCancelButton(const Button& button) {
+    state_->RequireWindow("SetCancelButton");
+    RequireButtonOf(*state_, button, "SetCancelButton");
+    state_->cancelButton = button.State();
+}
+
+}  // namespace dg::ui

@@ -1,0 +1,516 @@
+// Test driver for dialogs on Win32: queued input posted to the control
+// windows as the system would deliver it (WM_CHAR, WM_KEYDOWN, mouse clicks),
+// so that it goes through the same message loops, hooks and notifications as
+// an operator's; queued message-box answers and a record of every message box.
+// Input is posted rather than sent with SendInput, which needs the
+// foreground window.
+#include "ui/testing.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+
+#include <cstdio>
+#include <deque>
+#include <exception>
+
+#include "ui/app.h"
+#include "ui/win32/internal.h"
+
+#include <commctrl.h>
+
+namespace dg::ui::testing {
+namespace {
+
+using detail::ControlState;
+using Kind = ControlState::Kind;
+
+enum class Outcome { Done, Retry };
+
+struct Action {
+    std::string what;
+    std::function<Outcome()> run;
+    ULONGLONG deadline = 0;  // set at the first attempt
+};
+
+constexpr ULONGLONG kGiveUpMs = 2000;
+
+struct Driver {
+    std::deque<Action> actions;
+    std::deque<Answer> answers;
+    std::vector<MessageRecord> messages;
+    std::vector<std::string> errors;
+    UINT_PTR timer = 0;
+};
+
+Driver& D() {
+    static Driver driver;
+    return driver;
+}
+
+void Fail(const std::string& what) {
+    D().errors.push_back(what);
+    std::fprintf(stderr, "dg::ui::testing: %s\n", what.c_str());
+}
+
+// --- finding things ------------------------------------------------------------
+
+std::shared_ptr<ControlState> FindControl(const std::string& name) {
+    for (detail::FormState* form : detail::OpenForms()) {
+        for (const auto& control : form->controls) {
+            if (control->name == name && control->hwnd) return control;
+        }
+    }
+    return nullptr;
+}
+
+detail::FormState* FindForm(const std::string& formName) {
+    for (detail::FormState* form : detail::OpenForms()) {
+        if (form->owner->ObjectName() == formName) return form;
+    }
+    return nullptr;
+}
+
+BOOL CALLBACK FindMessageBoxOne(HWND hwnd, LPARAM lParam) {
+    wchar_t cls[16] = {};
+    if (IsWindowVisible(hwnd) && GetClassNameW(hwnd, cls, 16) && std::wstring_view(cls) == L"#32770") {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND OpenMessageBox() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &FindMessageBoxOne, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// --- running the queue ------------------------------------------------------------
+
+void RunNext();
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (D().timer == id) D().timer = 0;
+    RunNext();
+}
+
+void Schedule(UINT ms) {
+    Driver& d = D();
+    if (d.timer) KillTimer(nullptr, d.timer);
+    d.timer = SetTimer(nullptr, 0, ms, &OnTimer);
+}
+
+void Kick() {
+    if (!D().actions.empty() && !D().timer) Schedule(0);
+}
+
+// Installed when this driver is linked in.
+std::optional<Answer> QueuedAnswer(const win32::MessageRequest&) {
+    auto& answers = D().answers;
+    if (answers.empty()) return std::nullopt;
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void Record(const win32::MessageRequest& request, Answer answer) {
+    D().messages.push_back(MessageRecord{request.text, request.title, request.buttons, request.icon, answer});
+}
+
+const bool g_hooksInstalled = [] {
+    win32::SetDriverHooks(win32::DriverHooks{&QueuedAnswer, &Record, &Kick});
+    return true;
+}();
+
+void RunNext() {
+    Driver& d = D();
+    if (d.actions.empty()) return;
+    const auto forms = detail::OpenForms();
+    HWND box = OpenMessageBox();
+    if (forms.empty() && !box) return;  // wait for the next form to show
+
+    Action action = std::move(d.actions.front());
+    d.actions.pop_front();
+    if (!action.deadline) action.deadline = GetTickCount64() + kGiveUpMs;
+    // Scheduled before running: an action that opens a nested modal loop (a
+    // real message box) lets the following actions run inside it.
+    if (!d.actions.empty()) Schedule(0);
+    Outcome outcome = Outcome::Done;
+    try {
+        outcome = action.run();
+    } catch (const std::exception& e) {
+        Fail(action.what + ": " + e.what());
+    }
+    if (outcome == Outcome::Retry) {
+        if (GetTickCount64() > action.deadline) {
+            Fail(action.what + ": gave up after " + std::to_string(kGiveUpMs) + " ms");
+        } else {
+            D().actions.push_front(std::move(action));
+            Schedule(10);
+        }
+    }
+}
+
+void Queue(std::string what, std::function<Outcome()> run) {
+    EnsureGui();
+    D().actions.push_back(Action{std::move(what), std::move(run), 0});
+    if (!detail::OpenForms().empty() || OpenMessageBox()) Kick();
+}
+
+// Runs `act` on the named control of `kind`, retrying while it is not there.
+void QueueOn(const std::string& what, const std::string& control, std::optional<Kind> kind,
+             std::function<Outcome(ControlState&)> act) {
+    Queue(what, [what, control, kind, act]() -> Outcome {
+        auto state = FindControl(control);
+        if (!state) return Outcome::Retry;
+        if (kind && state->kind != *kind) {
+            Fail(what + ": '" + control + "' is another kind of control");
+            return Outcome::Done;
+        }
+        return act(*state);
+    });
+}
+
+void PostClick(HWND hwnd, int x, int y) {
+    const LPARAM at = MAKELPARAM(x, y);
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+}
+
+void PostClickCentre(HWND hwnd) {
+    RECT rect;
+    GetClientRect(hwnd, &rect);
+    PostClick(hwnd, rect.right / 2, rect.bottom / 2);
+}
+
+// The key reaches the control with the focus: it moves there first, as the
+// operator's click into it would.
+void FocusFor(ControlState& control) {
+    if (GetFocus() != control.hwnd && IsWindowEnabled(control.hwnd) && control.kind != Kind::Label &&
+        control.kind != Kind::Frame)
+        SetFocus(control.hwnd);
+}
+
+UINT VirtualKey(Key key) {
+    switch (key) {
+        case Key::Enter: return VK_RETURN;
+        case Key::Escape: return VK_ESCAPE;
+        case Key::Tab: return VK_TAB;
+        case Key::Space: return VK_SPACE;
+        case Key::Home: return VK_HOME;
+        case Key::End: return VK_END;
+        case Key::Up: return VK_UP;
+        case Key::Down: return VK_DOWN;
+        case Key::Backspace: return VK_BACK;
+    }
+    return 0;
+}
+
+std::string TextOfControl(const ControlState& control) {
+    switch (control.kind) {
+        case Kind::UpDown: return std::to_string(control.value);
+        case Kind::ComboBox: {
+            const int index = static_cast<int>(SendMessageW(control.hwnd, CB_GETCURSEL, 0, 0));
+            if (index < 0) return control.comboText;
+            const LRESULT length = SendMessageW(control.hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            SendMessageW(control.hwnd, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+            text.resize(static_cast<std::size_t>(length));
+            return win32::Utf8(text);
+        }
+        default: {
+            const int length = GetWindowTextLengthW(control.hwnd);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            const int got = GetWindowTextW(control.hwnd, text.data(), length + 1);
+            text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+            return win32::Utf8(text);
+        }
+    }
+}
+
+}  // namespace
+
+void Type(const std::string& control, const std::string& text) {
+    QueueOn("Type into " + control, control, Kind::TextBox, [text](ControlState& box) {
+        FocusFor(box);
+        for (wchar_t c : win32::Wide(text)) PostMessageW(box.hwnd, WM_CHAR, c, 1);
+        return Outcome::Done;
+    });
+}
+
+void ClearText(const std::string& control) {
+    QueueOn("ClearText " + control, control, Kind::TextBox, [](ControlState& box) {
+        FocusFor(box);
+        SendMessageW(box.hwnd, EM_SETSEL, 0, -1);  // Home, Shift+End
+        PostMessageW(box.hwnd, WM_CHAR, VK_BACK, 1);
+        return Outcome::Done;
+    });
+}
+
+void Click(const std::string& control) {
+    QueueOn("Click " + control, control, Kind::Button, [](ControlState& button) {
+        if (IsWindowEnabled(button.hwnd)) PostClickCentre(button.hwnd);  // a disabled button takes no click
+        return Outcome::Done;
+    });
+}
+
+void PressKey(const std::string& control, Key key) {
+    QueueOn("PressKey on " + control, control, std::nullopt, [key](ControlState& target) {
+        FocusFor(target);
+        const UINT vk = VirtualKey(key);
+        PostMessageW(GetFocus() ? GetFocus() : target.hwnd, WM_KEYDOWN, vk, 1);
+        PostMessageW(GetFocus() ? GetFocus() : target.hwnd, WM_KEYUP, vk, 0xC0000001);
+        return Outcome::Done;
+    });
+}
+
+void Choose(const std::string& control, const std::string& item) {
+    const std::string what = "Choose '" + item + "' in " + control;
+    QueueOn(what, control, Kind::ComboBox, [what, item](ControlState& combo) {
+        if (!IsWindowEnabled(combo.hwnd)) {
+            Fail(what + ": the combo box is disabled");
+            return Outcome::Done;
+        }
+        const std::wstring wanted = win32::Wide(item);
+        const int count = static_cast<int>(SendMessageW(combo.hwnd, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            const LRESULT length = SendMessageW(combo.hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            SendMessageW(combo.hwnd, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+            text.resize(static_cast<std::size_t>(length));
+            if (text != wanted) continue;
+            // Into the box, the list open, the item taken: what the list
+            // reports to the form when the operator picks an entry.
+            SetFocus(combo.hwnd);
+            SendMessageW(combo.hwnd, CB_SHOWDROPDOWN, TRUE, 0);
+            SendMessageW(combo.hwnd, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            SendMessageW(combo.hwnd, CB_SHOWDROPDOWN, FALSE, 0);
+            HWND form = GetParent(combo.hwnd);
+            SendMessageW(form, WM_COMMAND, MAKEWPARAM(combo.id, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo.hwnd));
+            SendMessageW(form, WM_COMMAND, MAKEWPARAM(combo.id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo.hwnd));
+            return Outcome::Done;
+        }
+        Fail(what + ": no such item");
+        return Outcome::Done;
+    });
+}
+
+void Focus(const std::string& control) {
+    QueueOn("Focus " + control, control, std::nullopt, [](ControlState& target) {
+        SetFocus(target.hwnd);
+        return Outcome::Done;
+    });
+}
+
+namespace {
+void QueueSpin(const std::string& control, bool up) {
+    QueueOn(std::string(up ? "SpinUp " : "SpinDown ") + control, control, Kind::UpDown, [up](ControlState& spinner) {
+        if (!IsWindowEnabled(spinner.hwnd)) return Outcome::Done;
+        RECT rect;
+        GetClientRect(spinner.hwnd, &rect);
+        PostClick(spinner.hwnd, rect.right / 2, up ? rect.bottom / 4 : rect.bottom * 3 / 4);
+        return Outcome::Done;
+    });
+}
+}  // namespace
+
+void SpinUp(const std::string& control) { QueueSpin(control, true); }
+void SpinDown(const std::string& control) { QueueSpin(control, false); }
+
+void CloseFromFrame() {
+    Queue("CloseFromFrame", [] {
+        const auto forms = detail::OpenForms();
+        if (forms.empty()) return Outcome::Retry;
+        // What the frame's close button sends.
+        PostMessageW(forms.front()->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return Outcome::Done;
+    });
+}
+
+void EndSession() {
+    Queue("EndSession", [] {
+        const auto forms = detail::OpenForms();
+        if (forms.empty()) return Outcome::Retry;
+        HWND hwnd = forms.front()->hwnd;
+        // What the system sends every top-level window at log-off.
+        if (SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))
+            SendMessageW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        return Outcome::Done;
+    });
+}
+
+void ClickMessageBox(Answer button) {
+    Queue("ClickMessageBox", [button] {
+        HWND box = OpenMessageBox();
+        if (!box) return Outcome::Retry;
+        const int id = button == Answer::Yes ? IDYES : button == Answer::No ? IDNO : IDOK;
+        HWND target = GetDlgItem(box, id);
+        if (!target) {
+            Fail("ClickMessageBox: the message box has no such button");
+            return Outcome::Done;
+        }
+        PostMessageW(target, BM_CLICK, 0, 0);
+        return Outcome::Done;
+    });
+}
+
+void Run(std::function<void()> action) {
+    Queue("Run", [action = std::move(action)] {
+        action();
+        return Outcome::Done;
+    });
+}
+
+void QueueAnswer(Answer answer) { D().answers.push_back(answer); }
+
+const std::vector<MessageRecord>& Messages() { return D().messages; }
+
+bool FormOpen(const std::string& formName) { return FindForm(formName) != nullptr; }
+
+std::vector<std::string> OpenForms() {
+    std::vector<std::string> names;
+    for (detail::FormState* form : detail::OpenForms()) names.push_back(form->owner->ObjectName());
+    return names;
+}
+
+std::optional<std::string> CaptionOf(const std::string& formName) {
+    detail::FormState* form = FindForm(formName);
+    if (!form) return std::nullopt;
+    wchar_t text[256] = {};
+    GetWindowTextW(form->hwnd, text, 256);
+    return win32::Utf8(text);
+}
+
+std::optional<std::string> TextOf(const std::string& control) {
+    auto state = FindControl(control);
+    if (!state) return std::nullopt;
+    return TextOfControl(*state);
+}
+
+bool EnabledOf(const std::string& control) {
+    auto state = FindControl(control);
+    return state && IsWindowEnabled(state->hwnd);
+}
+
+bool LockedOf(const std::string& control) {
+    auto state = FindControl(control);
+    return state && state->kind == Kind::TextBox && (GetWindowLongPtrW(state->hwnd, GWL_STYLE) & ES_READONLY);
+}
+
+std::optional<std::string> ToolTipOf(const std::string& control) {
+    auto state = FindControl(control);
+    if (!state || !state->form || !state->form->toolTips) return std::nullopt;
+    // What the form's tooltip window holds for the control itself.
+    wchar_t text[512] = {};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = state->form->hwnd;
+    tool.uId = state->kind == Kind::Frame ? static_cast<UINT_PTR>(state->id) : reinterpret_cast<UINT_PTR>(state->hwnd);
+    tool.lpszText = text;
+    SendMessageW(state->form->toolTips, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
+    return win32::Utf8(text);
+}
+
+std::string FocusedControl() {
+    HWND focus = GetFocus();
+    if (!focus) return {};
+    for (detail::FormState* form : detail::OpenForms()) {
+        for (const auto& control : form->controls) {
+            if (control->hwnd == focus || (control->hwnd && IsChild(control->hwnd, focus))) return control->name;
+        }
+    }
+    return {};
+}
+
+std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
+    if (detail::FormState* form = FindForm(controlOrForm)) {
+        RECT rect;
+        GetClientRect(form->hwnd, &rect);
+        return PixelRect{0, 0, rect.right, rect.bottom};
+    }
+    auto state = FindControl(controlOrForm);
+    if (!state || !state->form) return std::nullopt;
+    RECT rect;
+    GetWindowRect(state->hwnd, &rect);
+    MapWindowPoints(HWND_DESKTOP, state->form->hwnd, reinterpret_cast<POINT*>(&rect), 2);
+    if (state->kind == Kind::ComboBox) {
+        // The window includes the list that drops down: what shows is the box.
+        RECT box;
+        SendMessageW(state->hwnd, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&box));
+        rect.bottom = rect.top + static_cast<LONG>(SendMessageW(state->hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
+    }
+    return PixelRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
+    detail::FormState* form = FindForm(formName);
+    if (!form) return false;
+    HWND hwnd = form->hwnd;
+    // Painted now, without pumping: queued actions must not run meanwhile.
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    RECT rect;
+    GetWindowRect(hwnd, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC source = GetWindowDC(hwnd);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, source);
+
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    bool saved = false;
+    IWICImagingFactory* factory = nullptr;
+    IWICBitmap* image = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                   reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, &image)) &&
+        SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromFilename(win32::Wide(pngPath).c_str(), GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+        SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
+        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+        saved = SUCCEEDED(frame->SetPixelFormat(&format)) && SUCCEEDED(frame->WriteSource(image, nullptr)) &&
+                SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    }
+    for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, image, factory}) {
+        if (object) object->Release();
+    }
+    DeleteObject(bitmap);
+    if (SUCCEEDED(init)) CoUninitialize();
+    return saved;
+}
+
+void Reset() {
+    Driver& d = D();
+    d.actions.clear();
+    d.answers.clear();
+    d.messages.clear();
+    d.errors.clear();
+    if (d.timer) KillTimer(nullptr, d.timer);
+    d.timer = 0;
+    (void)g_hooksInstalled;
+}
+
+std::size_t PendingActions() { return D().actions.size(); }
+
+bool RunQueued(int timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    while (!D().actions.empty() && GetTickCount64() < deadline) {
+        Kick();
+        ProcessEvents(10);
+    }
+    return D().actions.empty();
+}
+
+const std::vector<std::string>& DriverErrors() { return D().errors; }
+
+}  // namespace dg::ui::testing
