@@ -3,23 +3,15 @@
 #include <system_error>
 
 #include "store/errors.h"
+#include "store/paths.h"
+#include "store/platform.h"
 #include "store/store.h"
 
 namespace dg::store {
-namespace {
-
-std::filesystem::path RelativePath(std::string_view name) {
-    std::string text(name);
-    for (char& c : text)
-        if (c == '\\') c = '/';
-    return std::filesystem::path(text);
-}
-
-}  // namespace
 
 bool EntryExists(std::string_view relativeName, bool foldersCount) {
     std::error_code ec;
-    const auto status = std::filesystem::status(RelativePath(relativeName), ec);
+    const auto status = std::filesystem::status(PathFromUtf8(relativeName), ec);
     if (ec || !std::filesystem::exists(status)) return false;
     if (std::filesystem::is_directory(status)) return foldersCount;
     return std::filesystem::is_regular_file(status) || foldersCount;
@@ -27,10 +19,10 @@ bool EntryExists(std::string_view relativeName, bool foldersCount) {
 
 void MakeFolder(std::string_view path) {
     std::error_code ec;
-    const auto target = RelativePath(path);
+    const auto target = PathFromUtf8(path);
     if (!std::filesystem::create_directory(target, ec)) {
         if (!ec) ec = std::make_error_code(std::errc::file_exists);
-        throw StoreError("Cannot create folder '" + std::string(path) + "': " + ec.message());
+        throw StoreError("Cannot create folder '" + std::string(path) + "': " + platform::ErrorText(ec));
     }
 }
 

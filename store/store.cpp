@@ -1,11 +1,12 @@
 #include "store/store.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cerrno>
+#include <array>
 #include <cstring>
+
+#include "store/paths.h"
+#include "store/platform.h"
 
 namespace dg::store {
 namespace {
@@ -135,6 +136,21 @@ Value ConvertForColumn(const Value& value, int typeCode) {
     }
 }
 
+// A Jet (Access 97 to 2003) file names its engine at byte 4: "Standard Jet
+// DB" and a NUL. The bytes are read through SQLite's own handle of the file:
+// opening and closing a second descriptor of it would drop the POSIX locks
+// that other connections of this process hold on it.
+bool HasJetSignature(sqlite3* db) {
+    static constexpr char kSignature[] = "Standard Jet DB";  // 16 bytes with its NUL
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods)
+        return false;
+    std::array<char, 4 + sizeof kSignature> head{};
+    // A shorter file reads as SQLITE_IOERR_SHORT_READ: not a Jet file.
+    if (file->pMethods->xRead(file, head.data(), static_cast<int>(head.size()), 0) != SQLITE_OK) return false;
+    return std::memcmp(head.data() + 4, kSignature, sizeof kSignature) == 0;
+}
+
 }  // namespace
 
 ConnectionText ConnectionText::Parse(std::string_view text) {
@@ -166,44 +182,49 @@ ConnectionText ConnectionText::Parse(std::string_view text) {
     return result;
 }
 
-std::filesystem::path ConnectionText::Path() const {
-    std::string path = dataSource;
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return std::filesystem::path(path);
-}
+std::filesystem::path ConnectionText::Path() const { return PathFromUtf8(dataSource); }
 
 void CatalogCreate(std::string_view connectionText) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
-    const std::string path = parsed.Path().string();
-    // O_EXCL: an existing entry is never overwritten, even one made a moment ago by another process.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int err = errno;
-        throw StoreError(err == EEXIST ? "Database already exists: '" + parsed.dataSource + "'"
-                                       : "Cannot create database '" + parsed.dataSource + "': " + std::strerror(err));
+    const std::filesystem::path path = parsed.Path();
+    std::string error;
+    switch (platform::CreateNewFile(path, error)) {
+        case platform::Creation::kCreated: break;
+        case platform::Creation::kExists: throw StoreError("Database already exists: '" + parsed.dataSource + "'");
+        case platform::Creation::kFailed:
+            throw StoreError("Cannot create database '" + parsed.dataSource + "': " + error);
     }
-    ::close(fd);
     try {
         Connection connection(connectionText);
         Exec(connection.Handle(), ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     } catch (...) {
-        std::filesystem::remove(parsed.Path());  // leave no half-made file behind
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);  // leave no half-made file behind
         throw;
     }
 }
 
 Connection::Connection(std::string_view connectionText) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
-    const std::string path = parsed.Path().string();
-    // Opening never creates: a missing file fails here.
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const std::filesystem::path path = parsed.Path();
+    // Opening never creates: a missing file fails here. SQLite takes UTF-8
+    // names on every platform.
+    const int rc =
+        sqlite3_open_v2(Utf8Of(path).c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = "Cannot open database '" + parsed.dataSource + "': " +
                               (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
         sqlite3_close(db_);
         db_ = nullptr;
         throw StoreError(message);
+    }
+    // SQLite has opened the file but read nothing yet. A Jet file is refused
+    // now, before SQLite reads or writes a byte of it.
+    if (HasJetSignature(db_)) {
+        Close();
+        throw StoreError(parsed.dataSource +
+                         " is a Jet (Microsoft Access) database from an earlier installation; this build of "
+                         "Dutygate does not read Jet databases. Move the file aside and enter the settings again.");
     }
     try {
         sqlite3_extended_result_codes(db_, 1);

@@ -3,10 +3,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <limits>
 
 #include "store/errors.h"
+#include "store/platform.h"
 
 namespace dg::store {
 namespace {
@@ -124,12 +124,9 @@ std::optional<DateTime> DateTime::Parse(std::string_view text) {
 }
 
 DateTime LocalNow() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    std::tm local{};
-    localtime_r(&now.tv_sec, &local);
-    DateTime result = DateTime::FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    result.seconds = local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+    const platform::LocalTime now = platform::ReadLocalTime();
+    DateTime result = DateTime::FromCivil(now.year, now.month, now.day);
+    result.seconds = now.hour * 3600 + now.minute * 60 + now.second;
     return result;
 }
 

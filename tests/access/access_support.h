@@ -13,6 +13,7 @@
 
 #include "access/pass_table.h"
 #include "store/store.h"
+#include "tests/support/local_time.h"
 
 namespace dg::accesstest {
 
@@ -52,8 +53,7 @@ inline std::optional<PassRow> FirstRow(const std::string& level) {
 // under test through mktime's inverse.
 inline std::pair<std::int32_t, std::int32_t> LocalNow() {
     const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    const std::tm t = testsupport::LocalTm(now);
     return {store::DateTime::FromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday).day,
             t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec};
 }

@@ -3,6 +3,7 @@
 #include "shift/calculation.h"
 #include "shift/errors.h"
 #include "store/value.h"
+#include "support/local_time.h"
 
 using namespace dg::shift;
 using dg::store::DateTime;
@@ -154,7 +155,6 @@ TEST(ShiftCalculation, LocalClockReadingIsOneConsistentReading) {
     EXPECT_GE(r.secondsOfDay, 0);
     EXPECT_LT(r.secondsOfDay, 86400);
     const auto now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = dg::testsupport::LocalTm(now);
     EXPECT_NEAR(r.today, DateTime::FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday).day, 1);
 }

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "store/location.h"
+#include "store/paths.h"
 #include "store/store.h"
+#include "store/table_step.h"
 #include "support/temp_dir.h"
 
 using namespace dg::store;
@@ -101,6 +106,7 @@ TEST_F(StoreTest, PlainFileNamedMdbIsReportedOnceAndLeftAlone) {
     EXPECT_EQ(ReadFile("mdb"), "plain");
 }
 
+#ifndef _WIN32  // a read-only attribute on a Windows folder does not stop creation in it
 TEST_F(StoreTest, ReadOnlyDirectoryIsReportedOnce) {
     if (geteuid() == 0) GTEST_SKIP() << "root ignores directory permissions";
     fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
@@ -108,6 +114,7 @@ TEST_F(StoreTest, ReadOnlyDirectoryIsReportedOnce) {
     EXPECT_EQ(reports.size(), 1u);
     EXPECT_FALSE(fs::exists("mdb"));
 }
+#endif
 
 TEST_F(StoreTest, FolderCreationFailureIsReportedWithTheFileSystemsDescription) {
     // A folder cannot be created below a plain file.
@@ -280,4 +287,87 @@ TEST_F(StoreTest, LockedDatabaseFailsAfterTheBusyWaitAndLeavesTheRow) {
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     EXPECT_EQ(Recordset(c, "tblTest").Get("Count").AsInt16(), 1);
+}
+
+TEST_F(StoreTest, JetDatabaseFromAnEarlierInstallationIsRefusedAndLeftAsItWas) {
+    fs::create_directory("mdb");
+    std::string jet(2048, '\x07');
+    jet.replace(0, 20, std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20));
+    WriteFile("mdb/Para.mdb", jet);
+    const auto stamp = fs::last_write_time("mdb/Para.mdb") - std::chrono::hours(24);
+    fs::last_write_time("mdb/Para.mdb", stamp);
+
+    const auto expectJetRefusal = [](const std::string& description) {
+        EXPECT_NE(description.find("mdb\\Para.mdb is a Jet (Microsoft Access) database"), std::string::npos)
+            << description;
+        EXPECT_NE(description.find("Move the file aside"), std::string::npos) << description;
+    };
+    for (auto text : {kOpenConnectionString, kCreateConnectionString}) {
+        try {
+            Connection c(text);
+            ADD_FAILURE() << "a Jet file opened";
+        } catch (const StoreError& e) {
+            expectJetRefusal(e.what());
+        }
+    }
+    EnsureDatabase(Reporter());  // the file is there: nothing to create
+    EXPECT_TRUE(reports.empty());
+    EXPECT_THROW(CatalogCreate(kCreateConnectionString), StoreError);
+    bool seeded = false;
+    CreateTableWithSeed(
+        kOpenConnectionString, "tblPass", [](TableDef& t) { t.AppendColumn("Name", kTypeText, 0); },
+        [&](Recordset&) { seeded = true; }, Reporter());
+    ASSERT_EQ(reports.size(), 1u);
+    expectJetRefusal(reports[0]);
+    EXPECT_FALSE(seeded);
+
+    EXPECT_EQ(ReadFile("mdb/Para.mdb"), jet);
+    EXPECT_EQ(fs::last_write_time("mdb/Para.mdb"), stamp);
+    // The signature must sit at byte 4: the same text elsewhere is just a bad file.
+    WriteFile("mdb/Para.mdb", "Standard Jet DB" + std::string(4096, '\0'));
+    try {
+        Connection c(kOpenConnectionString);
+        ADD_FAILURE() << "a bad file opened";
+    } catch (const StoreError& e) {
+        EXPECT_NE(std::string(e.what()).find("not a database"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(StoreTest, WorkingDirectoryWithChineseNamesHoldsTheDatabase) {
+    const fs::path place = fs::path(u8"班组") / u8"一号线";
+    EXPECT_EQ(PathFromUtf8("班组\\一号线"), place);
+    EXPECT_EQ(Utf8Of(place), "班组" + Utf8Of(fs::path("/").make_preferred()) + "一号线");
+    fs::create_directories(place);
+    fs::current_path(place);
+    EnsureDatabase(Reporter());
+    CreateTableWithSeed(
+        kOpenConnectionString, "tbl班次",
+        [](TableDef& t) {
+            t.AppendColumn("班制", kTypeText, 8);
+            t.AppendColumn("Count", kTypeInteger, 0);
+        },
+        [](Recordset& rs) {
+            rs.AddNew();
+            rs.Set("班制", "四班三倒");
+            rs.Update();
+        },
+        Reporter());
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    {
+        Connection c(kOpenConnectionString);
+        Recordset rs(c, "tbl班次", "班制", "四班三倒");
+        ASSERT_EQ(rs.RecordCount(), 1);
+        rs.Set("Count", 3);
+        rs.Update();
+    }
+    fs::current_path(Dir());
+    EXPECT_TRUE(fs::is_regular_file(place / "mdb" / "Para.mdb"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(Utf8Of(place / "mdb" / "Para.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT \"Count\" FROM \"tbl班次\"", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 3);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
 }

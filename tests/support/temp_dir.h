@@ -2,20 +2,34 @@
 // A fresh temporary folder that the test works in: the parameter database is
 // found relative to the current working directory.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 
 namespace dg::testsupport {
+
+// Makes a new folder with a random name under the system's temporary folder.
+// create_directory answers false for a name that exists, so two processes
+// never share one.
+inline std::filesystem::path MakeTempDir() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = base / ("dutygate-test-" + std::to_string(random() % 1000000000000ULL));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) return candidate;
+    }
+    return {};
+}
 
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
-        std::string pattern = (std::filesystem::temp_directory_path() / "dutygate-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        dir_ = MakeTempDir();
+        ASSERT_FALSE(dir_.empty()) << "cannot create a temporary folder";
         std::filesystem::current_path(dir_);
     }
     void TearDown() override {

@@ -1,0 +1,24 @@
+#include "store/paths.h"
+
+#include "store/errors.h"
+
+namespace dg::store {
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+    constexpr auto separator = static_cast<char8_t>(std::filesystem::path::preferred_separator);
+    std::u8string text;
+    text.reserve(name.size());
+    for (const char c : name) text.push_back(c == '\\' || c == '/' ? separator : static_cast<char8_t>(c));
+    try {
+        return std::filesystem::path(text);
+    } catch (const std::exception&) {  // Windows converts to UTF-16 and refuses malformed text
+        throw StoreError("The name '" + std::string(name) + "' is not valid UTF-8");
+    }
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace dg::store

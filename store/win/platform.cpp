@@ -1,0 +1,62 @@
+#include "store/platform.h"
+
+#include <windows.h>
+
+namespace dg::store::platform {
+namespace {
+
+std::string Utf8(const wchar_t* text, int length) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+// The system's own text for a Win32 error code, in UTF-8 (FormatMessageA
+// would answer in the ANSI code page, GBK on a Chinese Windows).
+std::string SystemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text;
+    if (length > 0 && buffer) {
+        DWORD end = length;
+        while (end > 0 && (buffer[end - 1] == L'\r' || buffer[end - 1] == L'\n' || buffer[end - 1] == L' ')) --end;
+        text = Utf8(buffer, static_cast<int>(end));
+    }
+    if (buffer) LocalFree(buffer);
+    if (text.empty()) text = "system error " + std::to_string(code);
+    return text;
+}
+
+}  // namespace
+
+Creation CreateNewFile(const std::filesystem::path& path, std::string& error) {
+    // CREATE_NEW fails on any existing entry: nothing is ever opened for
+    // writing that was there before.
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return Creation::kExists;
+        error = SystemMessage(code);
+        return Creation::kFailed;
+    }
+    CloseHandle(file);
+    return Creation::kCreated;
+}
+
+LocalTime ReadLocalTime() noexcept {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);  // date and time of day from the same reading
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+std::string ErrorText(const std::error_code& error) {
+    if (error.category() == std::system_category()) return SystemMessage(static_cast<DWORD>(error.value()));
+    return error.message();
+}
+
+}  // namespace dg::store::platform
