@@ -8,9 +8,9 @@ namespace dg::ui {
 bool DisplayAvailable();
 
 // Makes sure the GUI application exists (the host's, or one created on this
-// thread) and that the calling thread is its thread. Throws UiError with a
-// clear description otherwise (kStatusFail without a display,
-// kStatusWrongThread on another thread).
+// thread, which must then be the process's main thread) and that the calling
+// thread is its thread. Throws UiError with a clear description otherwise
+// (kStatusFail without a display, kStatusWrongThread on another thread).
 void EnsureGui();
 
 // Runs pending dialog events for up to maxMs milliseconds (0: only what is

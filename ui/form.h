@@ -15,7 +15,7 @@
 namespace dg::ui {
 
 enum class CloseOrigin {
-    Frame,   // the window frame's close button, its menu, or Esc
+    Frame,   // the window frame's close button or its menu
     Code,    // Unload() called by the component
     System,  // the session or application is ending
 };
@@ -59,7 +59,9 @@ protected:
     void SetTabOrder(const std::vector<const Control*>& order);
     void SetDefaultButton(const Button& button);  // Enter in the form presses it
     void SetCancelButton(const Button& button);   // Esc presses it
-    // Without a cancel button Esc closes the form as its window frame would.
+    // A form without a cancel button ignores Esc, and one without a default
+    // button ignores Enter (a focused button still answers Enter itself), so
+    // that a stray key never drops the operator's edits.
 
     Label AddLabel(const Place& place, std::string_view caption, const Look& look = {});
     Frame AddFrame(const Place& place, std::string_view caption, const Look& look = {});

@@ -12,8 +12,9 @@ enum class Answer { Ok, Yes, No };
 inline constexpr std::string_view kDefaultTitle = "Dutygate";
 
 // Shows a modal message box and returns the button chosen. With no title the
-// default title shows. Without a usable display the text goes to standard
-// error and the default answer (the first button: Ok or Yes) is returned.
+// default title shows. Where no box can be shown (no usable display, or a
+// thread that may not show one) the text goes to standard error and the
+// default answer (the first button: Ok or Yes) is returned; it never throws.
 // A test may have queued the answer (ui/testing.h); then nothing is shown.
 Answer MsgBox(std::string_view text, Buttons buttons = Buttons::Ok, Icon icon = Icon::None,
               std::optional<std::string_view> title = std::nullopt);

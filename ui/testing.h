@@ -53,6 +53,7 @@ const std::vector<MessageRecord>& Messages();
 // --- looking at the open forms (modeless ones, or from inside Run) ---
 bool FormOpen(const std::string& formName);
 std::vector<std::string> OpenForms();                            // object names, most recently shown first
+int WindowsOf(const std::string& formName);                      // its windows that still exist, shown or hidden
 std::optional<std::string> CaptionOf(const std::string& formName);  // the window title of an open form
 std::optional<std::string> TextOf(const std::string& control);  // text, caption or combo text
 bool EnabledOf(const std::string& control);

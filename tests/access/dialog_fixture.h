@@ -1,9 +1,6 @@
 #pragma once
 // A controller in a fresh working directory, its BackAdmin events recorded
 // together with whether any access dialog was still open when each arrived.
-#include <QApplication>
-#include <QLineEdit>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -28,28 +25,15 @@ inline bool AnyAccessFormOpen() {
     return uit::FormOpen("frmLogin") || uit::FormOpen("Revise") || uit::FormOpen("frmLanding");
 }
 
-inline std::string FocusName() {
-    QWidget* w = QApplication::focusWidget();
-    return w ? w->objectName().toStdString() : std::string();
-}
+inline std::string FocusName() { return uit::FocusedControl(); }
 
 // The caption of an open form.
-inline std::string CaptionOf(const std::string& formName) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->isVisible() && top->objectName() == QString::fromStdString(formName))
-            return top->windowTitle().toStdString();
-    }
-    return {};
-}
+inline std::string CaptionOf(const std::string& formName) { return uit::CaptionOf(formName).value_or(""); }
 
 // A locked box: read-only to the operator. False when no such box is open.
 inline bool LockedOf(const std::string& name) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (auto* box = top->findChild<QLineEdit*>(QString::fromStdString(name)); box && top->isVisible())
-            return box->isReadOnly();
-    }
-    ADD_FAILURE() << "no open box " << name;
-    return false;
+    if (!uit::TextOf(name)) ADD_FAILURE() << "no open box " << name;
+    return uit::LockedOf(name);
 }
 
 class AccessDialogTest : public testsupport::TempDirTest {

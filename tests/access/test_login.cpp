@@ -43,6 +43,32 @@ TEST_F(LoginTest, CreationFailsOnAFileThatIsNoDatabase) {
     EXPECT_TRUE(uit::Messages().empty());
 }
 
+// The failure is told on standard error there (no message box off the GUI
+// thread), and the GUI is not started on the worker.
+TEST_F(LoginTest, CreationOnAWorkerThreadFailsWithTheStoresDescription) {
+    std::ofstream("mdb") << "a file where the folder should be";
+    std::string failure;
+    std::int32_t uiStatus = 0;
+    std::thread([&] {
+        try {
+            clsPassword c;
+        } catch (const ui::UiError& e) {
+            uiStatus = e.status();
+        } catch (const store::StoreError& e) {
+            failure = e.what();
+        }
+    }).join();
+    EXPECT_NE(uiStatus, ui::kStatusWrongThread);
+    EXPECT_FALSE(failure.empty());
+    ASSERT_EQ(uit::Messages().size(), 1u);  // the folder could not be made
+    EXPECT_FALSE(uit::Messages()[0].text.empty());
+    // The main thread's dialogs still work.
+    fs::remove("mdb");
+    auto c = Make();
+    LogIn(*c, "管理员");
+    EXPECT_EQ(events, (Events{{1, 199}}));
+}
+
 TEST_F(LoginTest, FreshDatabaseLogsInWithTheDefaultPassword) {
     auto c = Make();
     uit::Run([] {
@@ -134,18 +160,18 @@ TEST_F(LoginTest, LevelChoiceWhileLoggedInWarnsAndKeepsTheLevel) {
 
 TEST_F(LoginTest, KeysCancelAndFrameClose) {
     auto c = Make();
-    uit::PressKey("txtPassword", Qt::Key_Escape);  // the cancel button
+    uit::PressKey("txtPassword", uit::Key::Escape);  // the cancel button
     c->ShowDialog();
-    uit::PressKey("cmdCancel", Qt::Key_Return);  // a focused button answers Enter itself
+    uit::PressKey("cmdCancel", uit::Key::Enter);  // a focused button answers Enter itself
     c->ShowDialog();
     uit::Type("txtPassword", "xyz");
     uit::CloseFromFrame();
     c->ShowDialog();
     EXPECT_FALSE(uit::FormOpen("frmLogin"));
     EXPECT_EQ(strPassword(), "xyz") << "a frame close changes nothing";
-    uit::PressKey("txtPassword", Qt::Key_Return);  // the default button
+    uit::PressKey("txtPassword", uit::Key::Enter);  // the default button
     c->ShowDialog();
-    uit::PressKey("cmdCancel", Qt::Key_Space);
+    uit::PressKey("cmdCancel", uit::Key::Space);
     c->ShowDialog();
 
     EXPECT_EQ(events, (Events{{0, 200}, {0, 200}, {1, 199}, {1, 200}}));

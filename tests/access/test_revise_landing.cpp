@@ -49,7 +49,7 @@ TEST_F(ReviseTest, ChangeEndToEndWritesTheRowOfTheLevelInHand) {
     });
     ConfirmOld("579");
     TypeNew("n3w", "n3w");
-    uit::PressKey("Text1_2", Qt::Key_Return);  // no default button: nothing happens
+    uit::PressKey("Text1_2", uit::Key::Enter);  // no default button: nothing happens
     uit::Run([] { EXPECT_TRUE(uit::FormOpen("Revise")); });
     uit::Choose("Combo1", "管理员");  // display only
     uit::QueueAnswer(ui::Answer::Ok);
@@ -98,7 +98,9 @@ TEST_F(ReviseTest, WrongOldPasswordLocksAndReturnsTheFocusWithOneMessage) {
         EXPECT_FALSE(LockedOf("Text1_1"));
         EXPECT_FALSE(LockedOf("Text1_2"));
     });
-    uit::PressKey("Text1_1", Qt::Key_Escape);  // closes as the frame would
+    uit::PressKey("Text1_1", uit::Key::Escape);  // no cancel button: Esc does nothing
+    uit::Run([] { EXPECT_TRUE(uit::FormOpen("Revise")); });
+    uit::CloseFromFrame();
     c->ShowRevise();
 
     EXPECT_FALSE(uit::FormOpen("Revise"));
@@ -239,7 +241,9 @@ TEST_F(LandingTest, AnsweringNoOrClosingTheFrameReportsNothing) {
     EXPECT_FALSE(uit::FormOpen("frmLanding"));
     uit::CloseFromFrame();
     c->ShowLanding();
-    uit::PressKey("Command1", Qt::Key_Escape);
+    uit::PressKey("Command1", uit::Key::Escape);  // no cancel button: Esc does nothing
+    uit::Run([] { EXPECT_TRUE(uit::FormOpen("frmLanding")); });
+    uit::CloseFromFrame();
     c->ShowLanding();
     EXPECT_EQ(events, (Events{{1, 199}}));
     EXPECT_EQ(uit::Messages().size(), 1u);

@@ -132,6 +132,10 @@ TEST_F(FrmClassTest, ClosingExitingAndShowingAgain) {
     shift::frmClass* dialog = controller.Dialog();
     uitest::ClearText("txtTime_0");
     uitest::Type("txtTime_0", "22");
+    uitest::PressKey("txtTime_0", uitest::Key::Escape);  // no cancel button: the dialog stays, with the edit
+    Pump();
+    EXPECT_TRUE(uitest::FormOpen("frmClass"));
+    EXPECT_EQ(Text("txtTime_0"), "22");
     uitest::CloseFromFrame();
     Pump();
     EXPECT_FALSE(uitest::FormOpen("frmClass"));

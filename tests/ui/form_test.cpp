@@ -1,10 +1,7 @@
 // Forms: loading, showing, closing and the window's keys.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDialog>
-#include <QWidget>
-
+#include <algorithm>
 #include <memory>
 
 #include "test_form.h"
@@ -30,27 +27,12 @@ protected:
     }
 };
 
-QDialog* WindowOf(const std::string& name) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QString::fromStdString(name) && widget->isVisible())
-            return qobject_cast<QDialog*>(widget);
-    }
-    return nullptr;
-}
-
 // Windows of that name that still exist, shown or not.
-int ExistingWindows(const std::string& name) {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        count += widget->objectName() == QString::fromStdString(name);
-    return count;
-}
+int ExistingWindows(const std::string& name) { return t::WindowsOf(name); }
 
 int VisibleWindows(const std::string& name) {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        count += widget->objectName() == QString::fromStdString(name) && widget->isVisible();
-    return count;
+    const auto open = t::OpenForms();
+    return static_cast<int>(std::count(open.begin(), open.end(), name));
 }
 
 TEST_F(FormTest, UnloadDiscardsControlsButKeepsTheFormObject) {
@@ -102,18 +84,11 @@ TEST_F(FormTest, ShowModalBlocksWhileHandlersRun) {
 TEST_F(FormTest, WindowCarriesNameCaptionSizeFocusAndCloseButtonOnly) {
     TestForm form;
     t::Run([&] {
-        QDialog* window = WindowOf("frmTest");
-        ASSERT_NE(window, nullptr);
-        EXPECT_EQ(window->windowTitle().toStdString(), "测试窗体");
-        EXPECT_EQ(window->size(), QSize(320, 240));
-        EXPECT_TRUE(window->windowFlags() & Qt::WindowCloseButtonHint);
-        EXPECT_FALSE(window->windowFlags() & Qt::WindowContextHelpButtonHint);
-        // A control in a frame sits relative to the frame.
-        QWidget* box = window->findChild<QWidget*>("txtName");
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->parentWidget()->objectName(), "fraBox");
-        EXPECT_EQ(box->geometry(), QRect(16, 20, 133, 24));
-        EXPECT_NE(window->findChild<QWidget*>("UpDown1_0"), nullptr);  // array element: name_index
+        EXPECT_EQ(t::CaptionOf("frmTest"), "测试窗体");
+        EXPECT_EQ(t::GeometryOf("frmTest"), (t::PixelRect{0, 0, 320, 240}));
+        // A control in a frame sits relative to the frame (at 8, 32 on the form).
+        EXPECT_EQ(t::GeometryOf("txtName"), (t::PixelRect{8 + 16, 32 + 20, 133, 24}));
+        EXPECT_TRUE(t::GeometryOf("UpDown1_0").has_value());  // array element: name_index
         EXPECT_TRUE(form.txtName.HasFocus());  // first in tab order that takes the focus (not lblTitle)
         form.Unload();
     });
@@ -155,9 +130,9 @@ TEST_F(FormTest, FrameCloseCanBeRefusedAndIsToldFromCodeClose) {
     EXPECT_EQ(form.log.back(), "unload");
 }
 
-TEST_F(FormTest, ApplicationCloseIsSystemOrigin) {
+TEST_F(FormTest, SessionEndIsSystemOrigin) {
     TestForm form;
-    t::Run([] { QApplication::closeAllWindows(); });
+    t::EndSession();
     form.ShowModal();
     EXPECT_FALSE(form.Loaded());
     EXPECT_EQ(form.queries, (std::vector<CloseOrigin>{CloseOrigin::System}));
@@ -166,33 +141,36 @@ TEST_F(FormTest, ApplicationCloseIsSystemOrigin) {
 TEST_F(FormTest, EscClicksCancelButton) {
     TestForm form;
     form.onCancel = [&] { form.Unload(); };
-    t::PressKey("txtName", Qt::Key_Escape);
+    t::PressKey("txtName", t::Key::Escape);
     form.ShowModal();
     EXPECT_EQ(form.queries, (std::vector<CloseOrigin>{CloseOrigin::Code}));
     EXPECT_NE(std::find(form.log.begin(), form.log.end(), "cancel"), form.log.end());
 }
 
-TEST_F(FormTest, EscWithoutCancelButtonIsAFrameClose) {
+TEST_F(FormTest, EscWithoutCancelButtonAndEnterWithoutDefaultButtonDoNothing) {
     TestFormOptions options;
     options.cancelButton = false;
+    options.defaultButton = false;
     TestForm form(options);
-    form.refuseClose = true;
-    t::PressKey("txtName", Qt::Key_Escape);
+    t::Type("txtName", "x");
+    t::PressKey("txtName", t::Key::Escape);
+    t::PressKey("txtName", t::Key::Enter);
     t::Run([&] {
-        EXPECT_TRUE(form.Visible());  // refused, and not hidden behind the form's back
-        form.refuseClose = false;
+        EXPECT_TRUE(form.Visible());  // still open, with the edit
+        EXPECT_EQ(t::TextOf("txtName"), "x");
     });
-    t::PressKey("txtName", Qt::Key_Escape);
+    t::CloseFromFrame();
     form.ShowModal();
-    EXPECT_EQ(form.queries, (std::vector<CloseOrigin>{CloseOrigin::Frame, CloseOrigin::Frame}));
+    EXPECT_EQ(form.queries, (std::vector<CloseOrigin>{CloseOrigin::Frame}));
     EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "cancel"), 0);
+    EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "ok"), 0);
 }
 
 TEST_F(FormTest, EnterPressesDefaultButtonOrTheFocusedOne) {
     TestForm form;
-    t::PressKey("txtName", Qt::Key_Return);   // default button
-    t::PressKey("cmdOther", Qt::Key_Return);  // the focused button itself
-    t::PressKey("cmdOther", Qt::Key_Space);
+    t::PressKey("txtName", t::Key::Enter);   // default button
+    t::PressKey("cmdOther", t::Key::Enter);  // the focused button itself
+    t::PressKey("cmdOther", t::Key::Space);
     t::Run([&] { form.Unload(); });
     form.ShowModal();
     EXPECT_EQ(form.log, (std::vector<std::string>{"load", "ok", "name-lost", "other", "other", "unload"}));

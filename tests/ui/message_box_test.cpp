@@ -1,8 +1,5 @@
-// The message box: queued answers, the record, and the real QMessageBox.
+// The message box: queued answers, the record, and the real box clicked.
 #include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QMessageBox>
 
 #include "test_form.h"
 #include "ui/app.h"
@@ -40,23 +37,6 @@ TEST_F(MessageBoxTest, QueuedAnswersAreReturnedInOrderAndRecorded) {
     EXPECT_EQ(first.answer, Answer::No);
     EXPECT_EQ(t::Messages()[1].title, "错误");
     EXPECT_EQ(t::Messages()[1].icon, Icon::Exclamation);
-}
-
-TEST_F(MessageBoxTest, RealBoxShowsItsTextAndReturnsTheButtonClicked) {
-    std::string seen;
-    t::Run([&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        seen = (box->windowTitle() + "|" + box->text()).toStdString();
-        EXPECT_EQ(box->icon(), QMessageBox::Question);
-        EXPECT_NE(box->button(QMessageBox::Yes), nullptr);
-        EXPECT_EQ(box->button(QMessageBox::Ok), nullptr);
-    });
-    t::ClickMessageBox(Answer::No);
-    EXPECT_EQ(MsgBox("保存修改吗？", Buttons::YesNo, Icon::Question), Answer::No);
-    EXPECT_EQ(seen, "Dutygate|保存修改吗？");
-    ASSERT_EQ(t::Messages().size(), 1u);
-    EXPECT_EQ(t::Messages()[0].answer, Answer::No);
 }
 
 TEST_F(MessageBoxTest, BoxFromAModalFormHandlerIsClickedInsideIt) {

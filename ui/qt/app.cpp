@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -176,6 +177,14 @@ void SetUpOnce(QApplication* app) {
 
 namespace qt {
 
+bool OnMainThread() { return gettid() == getpid(); }
+
+bool CanShowHere() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app) return qobject_cast<QApplication*>(app) && QThread::currentThread() == app->thread();
+    return OnMainThread() && CheckDisplay().ok;
+}
+
 void RequireGuiThread() {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) throw UiError(kStatusFail, "the GUI has not been started");
@@ -197,6 +206,12 @@ void EnsureGui() {
         std::lock_guard<std::mutex> lock(g_createMutex);
         app = QCoreApplication::instance();
         if (!app) {
+            // Qt's GUI thread is for good the thread that made the
+            // application: one made on a passing worker thread would leave
+            // every later dialog of the host's main thread refused.
+            if (!qt::OnMainThread())
+                throw UiError(kStatusWrongThread,
+                              "the GUI can only be started on the process's main thread; this is another thread");
             const DisplayCheck check = CheckDisplay();
             if (!check.ok) throw UiError(kStatusFail, "no display available: " + check.why);
             // QApplication keeps references to argc and argv for its lifetime.

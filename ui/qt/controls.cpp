@@ -11,6 +11,7 @@
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <algorithm>
 #include <string>
@@ -95,6 +96,33 @@ public:
     }
 };
 }  // namespace
+
+namespace {
+// Qt shows a parent's tooltip over a child that has none (the help event
+// travels up to the frame). A tooltip belongs to its own control: a control
+// without one shows none, and the frame's hint shows only over the frame's
+// own area.
+class OwnToolTipOnly final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !widget->toolTip().isEmpty()) return false;
+        QToolTip::hideText();
+        event->accept();
+        return true;
+    }
+};
+}  // namespace
+
+void KeepToolTipsOwn(QWidget* control) {
+    static QPointer<QObject> filter;
+    if (!filter) filter = new OwnToolTipOnly(qApp);
+    control->installEventFilter(filter);
+}
 
 QStyle* StarPasswordStyle() {
     static QPointer<QStyle> style;
@@ -237,6 +265,7 @@ W* CreateWidget(detail::FormState& form, const Place& place, Kind kind, const Lo
     widget->setGeometry(qt::TwipsToPixels(place.rect.left), qt::TwipsToPixels(place.rect.top),
                         qt::TwipsToPixels(place.rect.width), qt::TwipsToPixels(place.rect.height));
     ApplyLook(widget, look, kind);
+    qt::KeepToolTipsOwn(widget);
     widget->show();  // shown with the window (or at once when it is open)
     form.controls.push_back(out);
     return widget;

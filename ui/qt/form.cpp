@@ -153,14 +153,12 @@ void FormDialog::keyPressEvent(QKeyEvent* event) {
     }
     if (event->key() == Qt::Key_Escape) {
         event->accept();
+        // Only a cancel button answers Esc: a form without one stays open
+        // with whatever the operator has typed.
         if (auto cancel = form->cancelButton.lock(); cancel && cancel->widget) {
             auto* button = static_cast<QPushButton*>(cancel->widget.data());
             if (button->isEnabled() && button->isVisible()) button->click();
-            return;
         }
-        RunHandler(this, [this] {
-            if (form) form->RequestClose(CloseOrigin::Frame);
-        });
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

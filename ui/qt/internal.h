@@ -36,6 +36,14 @@ inline std::string FromQ(const QString& text) { return text.toStdString(); }
 // 15 twips make one pixel at 96 dpi.
 inline int TwipsToPixels(int twips) { return (twips >= 0 ? twips + 7 : twips - 7) / 15; }
 
+// Whether the caller is the process's main thread, the only one that may
+// create the QApplication when the host has none.
+bool OnMainThread();
+// Whether a message box can be shown from the calling thread: the GUI
+// thread of a QApplication, or (none existing yet) the main thread with a
+// usable display.
+bool CanShowHere();
+
 // Throws UiError(kStatusWrongThread) unless a QApplication exists and the
 // caller is on its thread. Cheaper than EnsureGui(): creates nothing.
 void RequireGuiThread();
@@ -96,6 +104,10 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+// Makes a control show its own tooltip only: without one it shows none,
+// rather than the tooltip of the frame it sits in.
+void KeepToolTipsOwn(QWidget* control);
 
 // The style of password boxes: the application's, drawing "*" for each character.
 QStyle* StarPasswordStyle();

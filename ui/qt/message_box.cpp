@@ -46,14 +46,20 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
     if (qt::g_hooks.answer) {
         if (std::optional<Answer> queued = qt::g_hooks.answer(request)) return record(*queued);
     }
-    if (!DisplayAvailable()) {
-        // Nobody can see a window: the text goes to standard error and the
-        // first button is the answer.
+    // Nobody can see a window, or this thread may not show one (a worker
+    // thread reporting a failure): the text goes to standard error and the
+    // first button is the answer. Never a throw: failures are reported this way.
+    auto toStandardError = [&] {
         std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
         std::fflush(stderr);
         return record(FirstButton(buttons));
+    };
+    if (!qt::CanShowHere()) return toStandardError();
+    try {
+        EnsureGui();
+    } catch (const UiError&) {
+        return toStandardError();
     }
-    EnsureGui();
 
     QMessageBox box(ToQIcon(icon), qt::ToQ(request.title), qt::ToQ(request.text),
                     buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);

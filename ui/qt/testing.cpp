@@ -256,12 +256,29 @@ void Click(const std::string& control) {
     });
 }
 
-void PressKey(const std::string& control, int qtKey) {
-    QueueOn<QWidget>("PressKey on " + control, control, [qtKey](QWidget* widget) {
+namespace {
+Qt::Key ToQtKey(Key key) {
+    switch (key) {
+        case Key::Enter: return Qt::Key_Return;
+        case Key::Escape: return Qt::Key_Escape;
+        case Key::Tab: return Qt::Key_Tab;
+        case Key::Space: return Qt::Key_Space;
+        case Key::Home: return Qt::Key_Home;
+        case Key::End: return Qt::Key_End;
+        case Key::Up: return Qt::Key_Up;
+        case Key::Down: return Qt::Key_Down;
+        case Key::Backspace: return Qt::Key_Backspace;
+    }
+    return Qt::Key_unknown;
+}
+}  // namespace
+
+void PressKey(const std::string& control, Key key) {
+    QueueOn<QWidget>("PressKey on " + control, control, [key](QWidget* widget) {
         // The key goes to the control with the focus: move it there first.
         if (widget->focusPolicy() & Qt::TabFocus && widget->window()->focusWidget() != widget)
             widget->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(widget, static_cast<Qt::Key>(qtKey));
+        QTest::keyClick(widget, ToQtKey(key));
         return Outcome::Done;
     });
 }
@@ -295,6 +312,7 @@ void Choose(const std::string& control, const std::string& item) {
         QSpontaneKeyEvent::setSpontaneous(&enter);
         QCoreApplication::sendEvent(view, &enter);
         if (combo->currentIndex() != index) Fail(what + ": the list did not take the choice");
+        if (view->isVisible()) Fail(what + ": the list stayed open");
         return Outcome::Done;
     });
 }
@@ -332,6 +350,17 @@ void CloseFromFrame() {
     });
 }
 
+void EndSession() {
+    Queue("EndSession", [] {
+        const auto forms = qt::OpenFormDialogs();
+        if (forms.empty()) return Outcome::Retry;
+        // What the application does when the session ends: a close event that
+        // does not come from the window system (QApplication::closeAllWindows).
+        forms.front()->close();
+        return Outcome::Done;
+    });
+}
+
 void ClickMessageBox(Answer button) {
     Queue("ClickMessageBox", [button] {
         QMessageBox* box = OpenMessageBox();
@@ -362,6 +391,29 @@ bool FormOpen(const std::string& formName) {
     return FindForm(formName) != nullptr;
 }
 
+std::vector<std::string> OpenForms() {
+    std::vector<std::string> names;
+    if (!QCoreApplication::instance()) return names;
+    for (qt::FormDialog* dialog : qt::OpenFormDialogs()) names.push_back(qt::FromQ(dialog->objectName()));
+    return names;
+}
+
+int WindowsOf(const std::string& formName) {
+    if (!QCoreApplication::instance()) return 0;
+    const QString wanted = qt::ToQ(formName);
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += dynamic_cast<qt::FormDialog*>(widget) && widget->objectName() == wanted;
+    return count;
+}
+
+std::optional<std::string> CaptionOf(const std::string& formName) {
+    if (!QCoreApplication::instance()) return std::nullopt;
+    qt::FormDialog* dialog = FindForm(formName);
+    if (!dialog) return std::nullopt;
+    return qt::FromQ(dialog->windowTitle());
+}
+
 std::optional<std::string> TextOf(const std::string& control) {
     if (!QCoreApplication::instance()) return std::nullopt;
     QWidget* widget = FindControl(control);
@@ -380,6 +432,47 @@ bool EnabledOf(const std::string& control) {
     if (!QCoreApplication::instance()) return false;
     QWidget* widget = FindControl(control);
     return widget && widget->isEnabled();
+}
+
+bool LockedOf(const std::string& control) {
+    if (!QCoreApplication::instance()) return false;
+    auto* box = qobject_cast<QLineEdit*>(FindControl(control));
+    return box && box->isReadOnly();
+}
+
+std::optional<std::string> ToolTipOf(const std::string& control) {
+    if (!QCoreApplication::instance()) return std::nullopt;
+    QWidget* widget = FindControl(control);
+    if (!widget) return std::nullopt;
+    // A control shows its own hint only (never its frame's).
+    return qt::FromQ(widget->toolTip());
+}
+
+std::string FocusedControl() {
+    if (!QCoreApplication::instance()) return {};
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus) {
+        const auto forms = qt::OpenFormDialogs();
+        if (forms.empty()) return {};
+        focus = forms.front()->focusWidget();
+    }
+    // The named control that holds the focus (a part of it may have it).
+    for (QWidget* widget = focus; widget && !widget->isWindow(); widget = widget->parentWidget()) {
+        if (dynamic_cast<qt::FormDialog*>(widget->window()) && !widget->objectName().isEmpty() &&
+            FindControl(qt::FromQ(widget->objectName())) == widget)
+            return qt::FromQ(widget->objectName());
+    }
+    return {};
+}
+
+std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
+    if (!QCoreApplication::instance()) return std::nullopt;
+    if (qt::FormDialog* dialog = FindForm(controlOrForm))
+        return PixelRect{0, 0, dialog->width(), dialog->height()};
+    QWidget* widget = FindControl(controlOrForm);
+    if (!widget) return std::nullopt;
+    const QPoint corner = widget->mapTo(widget->window(), QPoint(0, 0));
+    return PixelRect{corner.x(), corner.y(), widget->width(), widget->height()};
 }
 
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {

@@ -16,7 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "test_form.h"
+#include "shift/clsShiftClass.h"
+#include "support/temp_dir.h"
+#include "ui/test_form.h"
 #include "ui/app.h"
 #include "ui/errors.h"
 #include "ui/message_box.h"
@@ -116,6 +118,27 @@ TEST(Child, DISABLED_NoDisplay) {
     EXPECT_EQ(QCoreApplication::instance(), nullptr);  // nothing was started
 }
 
+// The shift controller (its database, table and settings) touches no toolkit.
+using ChildInFolder = testsupport::TempDirTest;
+TEST_F(ChildInFolder, DISABLED_ShiftControllerWithoutDisplay) {
+    shift::clsShiftClass controller;
+    EXPECT_EQ(controller.Settings().banzhi, 4);
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);  // works on a machine without a display
+}
+
+// A failure reported on a worker thread before the GUI exists: no box, and
+// no QApplication on that thread, so the main thread's dialogs still work.
+TEST(Child, DISABLED_MessageOnAWorkerFirst) {
+    Answer answer = Answer::No;
+    std::thread([&] { answer = MsgBox("库文件出错", Buttons::YesNo); }).join();
+    EXPECT_EQ(answer, Answer::Yes);
+    EXPECT_EQ(QCoreApplication::instance(), nullptr);
+    test::TestForm form;
+    form.Load();
+    EXPECT_TRUE(form.Loaded());
+    form.Unload();
+}
+
 TEST(Child, DISABLED_XcbWithoutServer) {
     EXPECT_FALSE(DisplayAvailable());
     test::TestForm form;
@@ -153,6 +176,16 @@ TEST(Environment, NoDisplayFailsClearlyWithoutAbort) {
     EXPECT_NE(child.output.find("登录: 无效的密码"), std::string::npos) << child.output;
 }
 
+TEST(Environment, ShiftControllerNeedsNoDisplay) {
+    ExpectChildPassed(RunChild("DISABLED_ShiftControllerWithoutDisplay", kNoDisplay));
+}
+
+TEST(Environment, MessageOnAWorkerThreadGoesToStandardErrorAndStartsNoGui) {
+    const ChildResult child = RunChild("DISABLED_MessageOnAWorkerFirst", {});
+    ExpectChildPassed(child);
+    EXPECT_NE(child.output.find("Dutygate: 库文件出错"), std::string::npos) << child.output;
+}
+
 TEST(Environment, XcbWithoutReachableServerFailsClearly) {
     ExpectChildPassed(RunChild("DISABLED_XcbWithoutServer",
                                {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":97"}, {"WAYLAND_DISPLAY", nullptr}}));
@@ -180,14 +213,15 @@ TEST(Environment, CallsFromAnotherThreadAreRefused) {
         test::TestForm form;  // creating one is fine anywhere
         status([&] { form.Load(); });
         status([&] { form.ShowModal(); });
-        status([] { MsgBox("x"); });
+        status([] { MsgBox("x"); });  // written to standard error, no throw
         status([] { EnsureGui(); });
         status([&] { (void)loaded.txtName.Text(); });
         status([&] { loaded.Unload(); });
         pumped = ProcessEvents(0);
     });
     worker.join();
-    EXPECT_EQ(statuses, std::vector<std::int32_t>(6, kStatusWrongThread));
+    const auto w = kStatusWrongThread;
+    EXPECT_EQ(statuses, (std::vector<std::int32_t>{w, w, 0, w, w, w}));
     EXPECT_EQ(pumped, -1);
     EXPECT_TRUE(loaded.Loaded());
     loaded.Unload();
