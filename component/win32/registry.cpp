@@ -134,10 +134,15 @@ HRESULT Unregister(Scope scope) noexcept {
             return S_OK;
         }
         const GUID libid = ToWinGuid(kLibId);
-        const HRESULT hr = scope == Scope::User
-                               ? UnRegisterTypeLibForUser(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind)
-                               : UnRegisterTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind);
-        if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) return hr;
+        BSTR registered = nullptr;
+        if (SUCCEEDED(QueryPathOfRegTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, &registered))) {
+            SysFreeString(registered);
+            const HRESULT hr =
+                scope == Scope::User
+                    ? UnRegisterTypeLibForUser(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind)
+                    : UnRegisterTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind);
+            if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) return hr;
+        }
         // Whatever the runtime left behind.
         DeleteTree(root, libKey + L"\\3.0");
         HKEY key = nullptr;

@@ -272,7 +272,6 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     shift->Release();
 }
 
-#ifdef DG_HAVE_WIN32_DIALOGS
 TEST_F(Com, BackAdminFromARealLogin) {
     IDispatch* password = Create(L"Dutygate.clsPassword");
     IConnectionPointContainer* cpc = nullptr;
@@ -295,7 +294,6 @@ TEST_F(Com, BackAdminFromARealLogin) {
     EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);  // iCommand
     cp->Unadvise(cookie), cp->Release(), cpc->Release(), password->Release();
 }
-#endif
 
 TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
     ITypeLib* lib = nullptr;
