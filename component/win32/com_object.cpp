@@ -174,15 +174,19 @@ public:
         lastFailure_ = S_OK;
         HRESULT hr = DispInvoke(static_cast<DualInterface*>(this), vtableInfo_, id, DISPATCH_METHOD, &none, result,
                                 exception, argError);
-        if (FAILED(lastFailure_) && (hr != DISP_E_EXCEPTION || (exception && !exception->bstrDescription))) {
+        if (FAILED(hr) && FAILED(lastFailure_) &&
+            (hr != DISP_E_EXCEPTION || (exception != nullptr && exception->bstrDescription == nullptr))) {
             // The member failed: the caller gets its status and description.
             if (exception != nullptr) {
                 SysFreeString(exception->bstrSource);
                 SysFreeString(exception->bstrDescription);
                 *exception = EXCEPINFO{};
                 exception->scode = lastFailure_;
-                exception->bstrSource = SysAllocString(Wide(cls_.progid).c_str());
-                exception->bstrDescription = SysAllocString(Wide(LastError()).c_str());
+                try {
+                    exception->bstrSource = SysAllocString(Wide(cls_.progid).c_str());
+                    exception->bstrDescription = SysAllocString(Wide(LastError()).c_str());
+                } catch (...) {
+                }
             }
             hr = DISP_E_EXCEPTION;
         }
@@ -242,6 +246,7 @@ private:
             lastFailure_ = status;
             return ReportError(status, cls_);
         }
+        lastFailure_ = S_OK;
         SetErrorInfo(0, nullptr);
         return S_OK;
     }

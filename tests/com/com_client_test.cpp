@@ -38,29 +38,33 @@ std::wstring OtherDll() { return ExeDir() + (kWin64 ? L"\\..\\x86\\Dutygate.dll"
 // The Unix path of a source file as Wine shows it.
 std::wstring SourceFile(const char* unixPath) { return L"Z:" + std::filesystem::path(unixPath).make_preferred().native(); }
 
+// Runs `body` while another thread calls `repeat` every 200 ms.
+void WhileRunning(const std::function<void()>& repeat, const std::function<void()>& body) {
+    std::atomic<bool> done{false};
+    std::thread helper([&] { while (repeat && !done) repeat(), Sleep(200); });
+    body();
+    done = true;
+    helper.join();
+}
+
 // Runs a program and returns its exit code; `out` gets its standard output.
 DWORD RunProgram(std::wstring command, std::string* out = nullptr, const std::function<void(DWORD)>& whileRunning = {}) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     CreatePipe(&readEnd, &writeEnd, &sa, 0);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si{sizeof si};
-    si.dwFlags = STARTF_USESTDHANDLES;
+    STARTUPINFOW si{};
+    si.cb = sizeof si, si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = si.hStdError = writeEnd;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
     CloseHandle(writeEnd);
-    std::thread watcher;
-    std::atomic<bool> done{false};
-    if (whileRunning) watcher = std::thread([&] { while (!done) whileRunning(pi.dwProcessId), Sleep(200); });
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        if (out) out->append(buffer, n);
-    WaitForSingleObject(pi.hProcess, 120000);
-    done = true;
-    if (watcher.joinable()) watcher.join();
-    DWORD code = ~0u;
+    DWORD code = ~0u, n = 0;
+    WhileRunning(whileRunning ? [&] { whileRunning(pi.dwProcessId); } : std::function<void()>{}, [&] {
+        for (char buffer[4096]; ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0;)
+            if (out) out->append(buffer, n);
+        WaitForSingleObject(pi.hProcess, 120000);
+    });
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess), CloseHandle(pi.hThread), CloseHandle(readEnd);
     return code;
@@ -126,7 +130,7 @@ struct Sink : IDispatch {
         *out = (iid == IID_IUnknown || iid == IID_IDispatch) ? this : nullptr;
         return *out ? S_OK : E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
@@ -168,6 +172,20 @@ protected:
         EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, 0, &id), expect) << name;
         return id;
     }
+    // The connection point of the object's default source, found as WithEvents finds it.
+    static IConnectionPoint* Connect(IDispatch* d, Sink* sink, DWORD* cookie) {
+        IProvideClassInfo2* info = nullptr;
+        IConnectionPointContainer* cpc = nullptr;
+        IConnectionPoint* cp = nullptr;
+        GUID source{};
+        EXPECT_EQ(d->QueryInterface(IID_IProvideClassInfo2, (void**)&info), S_OK);
+        EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+        EXPECT_EQ(d->QueryInterface(IID_IConnectionPointContainer, (void**)&cpc), S_OK);
+        EXPECT_EQ(cpc->FindConnectionPoint(source, &cp), S_OK);
+        EXPECT_EQ(cp->Advise(sink, cookie), S_OK);
+        info->Release(), cpc->Release();
+        return cp;
+    }
     static HRESULT Call(IDispatch* d, DISPID id, UINT argc = 0, EXCEPINFO* e = nullptr, VARIANT* r = nullptr) {
         VARIANT args[2];
         for (VARIANT& a : args) VariantInit(&a), V_VT(&a) = VT_I2, V_I2(&a) = 1;
@@ -177,7 +195,7 @@ protected:
     std::filesystem::path dir_;
 };
 
-TEST_F(Com, CreatesByProgIdAndClsidAndCallsLateBoundWithTheStandardStatuses) {
+TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     for (const dc::ClassInfo& c : dc::Classes()) {
         IUnknown* u = nullptr;
         EXPECT_EQ(CoCreateInstance(dc::ToWinGuid(*c.clsid), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, (void**)&u), S_OK);
@@ -208,12 +226,9 @@ TEST_F(Com, CreatesByProgIdAndClsidAndCallsLateBoundWithTheStandardStatuses) {
     sqlite3_open("mdb\\Para.mdb", &db);
     sqlite3_exec(db, "UPDATE tblClassTime SET 班制 = 40000", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    std::atomic<bool> stop{false};
-    const DWORD tid = GetCurrentThreadId();
-    std::thread answerer([&] { while (!stop) AnswerWindows(GetCurrentProcessId(), tid), Sleep(200); });
-    shift = Create(L"Dutygate.clsShiftClass");  // shows the settings message, answered above
-    stop = true;
-    answerer.join();
+    const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    // The settings message at creation is answered by the helper thread.
+    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] { shift = Create(L"Dutygate.clsShiftClass"); });
     EXCEPINFO e{};
     EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, &e), DISP_E_EXCEPTION);
     EXPECT_EQ(static_cast<unsigned>(e.scode), 0x800A0006u);
@@ -223,6 +238,25 @@ TEST_F(Com, CreatesByProgIdAndClsidAndCallsLateBoundWithTheStandardStatuses) {
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(dc::ToWinGuid(dc::kIidShiftClass)), S_OK);
     support->Release();
     shift->Release();
+
+    // DllCanUnloadNow and the class factories, through the DLL the runtime loaded.
+    IDispatch* d = Create(L"Dutygate.clsPassword");
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    ASSERT_NE(dll, nullptr);
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(dll, "DllCanUnloadNow"));
+    auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(GetProcAddress(dll, "DllGetClassObject"));
+    EXPECT_EQ(canUnload(), S_FALSE);
+    d->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    IClassFactory* f = nullptr;
+    ASSERT_EQ(CoGetClassObject(dc::ToWinGuid(dc::kClsidShiftClass), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               (void**)&f), S_OK);
+    f->LockServer(TRUE);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    f->LockServer(FALSE), f->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    void* none = nullptr;
+    EXPECT_EQ(getClass(dc::ToWinGuid(dc::kIidPassword), IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
 }
 
 TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
@@ -237,20 +271,12 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     sqlite3_close(db);
 
     IDispatch* shift = Create(L"Dutygate.clsShiftClass");
-    IProvideClassInfo2* info = nullptr;
-    GUID source{};
-    ASSERT_EQ(shift->QueryInterface(IID_IProvideClassInfo2, (void**)&info), S_OK);
-    EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
-    info->Release();
-    IConnectionPointContainer* cpc = nullptr;
-    IConnectionPoint* cp = nullptr;
-    ASSERT_EQ(shift->QueryInterface(IID_IConnectionPointContainer, (void**)&cpc), S_OK);
-    ASSERT_EQ(cpc->FindConnectionPoint(source, &cp), S_OK);
-    cpc->Release();
     Sink failing, recording, leaving;
     failing.answer = E_FAIL;
     DWORD cookies[3] = {};
-    for (int i = 0; Sink* s : {&failing, &recording, &leaving}) EXPECT_EQ(cp->Advise(s, &cookies[i++]), S_OK);
+    Connect(shift, &failing, &cookies[0])->Release();
+    Connect(shift, &recording, &cookies[1])->Release();
+    IConnectionPoint* cp = Connect(shift, &leaving, &cookies[2]);
     leaving.inside = [&] { EXPECT_EQ(cp->Unadvise(cookies[2]), S_OK); };
     for (int i = 0; i < 3 && recording.calls.empty(); ++i, Sleep(1000))
         EXPECT_EQ(Call(shift, dc::kDispidShiftClass), S_OK);
@@ -259,12 +285,9 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     EXPECT_EQ(leaving.calls.size(), 1u);
     const auto& a = recording.calls[0];  // reverse order: dDateNow first
     ASSERT_EQ(a.size(), 4u);
-    EXPECT_EQ(V_VT(&a[3]), VT_I2);
-    EXPECT_EQ(V_I2(&a[3]), 1);
-    EXPECT_EQ(V_VT(&a[2]), VT_BSTR);
-    EXPECT_STREQ(V_BSTR(&a[2]), L"1");
-    EXPECT_EQ(V_VT(&a[1]), VT_BSTR);
-    EXPECT_STREQ(V_BSTR(&a[1]), L"甲班");
+    EXPECT_TRUE(V_VT(&a[3]) == VT_I2 && V_I2(&a[3]) == 1);
+    EXPECT_TRUE(V_VT(&a[2]) == VT_BSTR && std::wstring(V_BSTR(&a[2])) == L"1");
+    EXPECT_TRUE(V_VT(&a[1]) == VT_BSTR && std::wstring(V_BSTR(&a[1])) == L"甲班");
     ASSERT_EQ(V_VT(&a[0]), VT_DATE);
     EXPECT_EQ(V_DATE(&a[0]), static_cast<double>(static_cast<long>(V_DATE(&a[0]))));
     EXPECT_EQ(cp->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
@@ -274,25 +297,19 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
 
 TEST_F(Com, BackAdminFromARealLogin) {
     IDispatch* password = Create(L"Dutygate.clsPassword");
-    IConnectionPointContainer* cpc = nullptr;
-    IConnectionPoint* cp = nullptr;
-    ASSERT_EQ(password->QueryInterface(IID_IConnectionPointContainer, (void**)&cpc), S_OK);
-    ASSERT_EQ(cpc->FindConnectionPoint(dc::ToWinGuid(dc::kDiidPassword), &cp), S_OK);
     Sink sink;
     DWORD cookie = 0;
-    ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
-    std::atomic<bool> stop{false};
-    const DWORD tid = GetCurrentThreadId();
-    std::thread user([&] { while (!stop) AnswerWindows(GetCurrentProcessId(), tid), Sleep(300); });
-    EXPECT_EQ(Call(password, dc::kDispidShowDialog), S_OK);  // the default password of a fresh database
-    stop = true;
-    user.join();
+    IConnectionPoint* cp = Connect(password, &sink, &cookie);
+    const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    // The operator, on another thread: OK in the login form (the default
+    // password of a fresh database).
+    WhileRunning([&] { AnswerWindows(pid, tid); },
+                 [&] { EXPECT_EQ(Call(password, dc::kDispidShowDialog), S_OK); });
     ASSERT_EQ(sink.calls.size(), 1u);
     ASSERT_EQ(sink.calls[0].size(), 2u);
-    EXPECT_EQ(V_VT(&sink.calls[0][1]), VT_I2);
-    EXPECT_EQ(V_I2(&sink.calls[0][1]), 1);    // Data: the level
-    EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);  // iCommand
-    cp->Unadvise(cookie), cp->Release(), cpc->Release(), password->Release();
+    EXPECT_TRUE(V_VT(&sink.calls[0][1]) == VT_I2 && V_I2(&sink.calls[0][1]) == 1);  // Data: the level
+    EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);                                        // iCommand
+    cp->Unadvise(cookie), cp->Release(), password->Release();
 }
 
 TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
@@ -300,8 +317,7 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
     ASSERT_EQ(LoadTypeLibEx(OwnDll().c_str(), REGKIND_NONE, &lib), S_OK);
     TLIBATTR* la = nullptr;
     lib->GetLibAttr(&la);
-    EXPECT_EQ(la->lcid, 0x0409u);
-    EXPECT_EQ(la->wMajorVerNum * 10 + la->wMinorVerNum, 30);
+    EXPECT_TRUE(la->lcid == 0x0409 && la->wMajorVerNum == 3 && la->wMinorVerNum == 0);
     EXPECT_EQ(la->syskind, kWin64 ? SYS_WIN64 : SYS_WIN32);
     lib->ReleaseTLibAttr(la);
     std::stringstream idl;
@@ -326,16 +342,12 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
             HREFTYPE ref;
             ITypeInfo* vt = nullptr;
             FUNCDESC* fd = nullptr;
-            ti->GetRefTypeOfImplType(-1, &ref), ti->GetRefTypeInfo(ref, &vt);
             TYPEATTR* va = nullptr;
-            vt->GetTypeAttr(&va);
+            ti->GetRefTypeOfImplType(-1, &ref), ti->GetRefTypeInfo(ref, &vt), vt->GetTypeAttr(&va);
             EXPECT_TRUE(va->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
             vt->ReleaseTypeAttr(va);
             vt->GetFuncDesc(0, &fd);
             EXPECT_EQ(fd->oVft, 7 * static_cast<int>(sizeof(void*)));
-            char id[32];
-            std::snprintf(id, sizeof id, "[id(0x%08lx)]", static_cast<long>(fd->memid));
-            EXPECT_NE(idl.str().find(id), std::string::npos) << id;
             vt->ReleaseFuncDesc(fd), vt->Release();
         }
         ti->ReleaseTypeAttr(ta), SysFreeString(name), ti->Release();
@@ -352,39 +364,16 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
     };
     EXPECT_EQ(value(L"ProductName"), L"Dutygate");
     EXPECT_EQ(value(L"OriginalFilename"), L"Dutygate.dll");
-    EXPECT_EQ(value(L"FileVersion"), L"1.00.0015");
-    EXPECT_EQ(value(L"ProductVersion"), L"1.00.0015");
+    EXPECT_TRUE(value(L"FileVersion") == L"1.00.0015" && value(L"ProductVersion") == L"1.00.0015");
     EXPECT_EQ(value(L"OLESelfRegister"), L"");
     EXPECT_EQ(value(L"CompanyName"), L"<none>");
     VS_FIXEDFILEINFO* fixed = nullptr;
     DWORD* translation = nullptr;
     UINT n = 0;
     VerQueryValueW(data.data(), L"\\", (void**)&fixed, &n);
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 15u);
+    EXPECT_TRUE(fixed->dwFileVersionMS == 0x00010000u && fixed->dwFileVersionLS == 15u);
     VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", (void**)&translation, &n);
     EXPECT_EQ(*translation, 0x04B00409u);
-}
-
-TEST_F(Com, DllCanUnloadNowAndTheClassFactories) {
-    IDispatch* d = Create(L"Dutygate.clsPassword");
-    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
-    ASSERT_NE(dll, nullptr);
-    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(dll, "DllCanUnloadNow"));
-    auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(GetProcAddress(dll, "DllGetClassObject"));
-    EXPECT_EQ(canUnload(), S_FALSE);
-    d->Release();
-    EXPECT_EQ(canUnload(), S_OK);
-    IClassFactory* f = nullptr;
-    ASSERT_EQ(CoGetClassObject(dc::ToWinGuid(dc::kClsidShiftClass), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               (void**)&f), S_OK);
-    f->LockServer(TRUE);
-    EXPECT_EQ(canUnload(), S_FALSE);
-    f->LockServer(FALSE);
-    EXPECT_EQ(canUnload(), S_OK);
-    f->Release();
-    void* none = nullptr;
-    EXPECT_EQ(getClass(dc::ToWinGuid(dc::kIidPassword), IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
 }
 
 TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
@@ -397,11 +386,11 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(own)));
     // Per user: the same keys under the user's classes; nothing left after.
     EXPECT_EQ(Regsvr32(L"/n /i:user", OwnDll()), 0u);
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, ClassKey(dc::Classes()[1]) + L"\\InprocServer32"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Dutygate.clsShiftClass\\CLSID"));
-    EXPECT_EQ(Regsvr32(L"/u /n /i:user", OwnDll()), 0u);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, ClassKey(dc::Classes()[1])));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Dutygate.clsShiftClass"));
+    for (const bool installed : {true, false}) {
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, ClassKey(dc::Classes()[1]) + L"\\InprocServer32"), installed);
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Dutygate.clsShiftClass\\CLSID"), installed);
+        if (installed) EXPECT_EQ(Regsvr32(L"/u /n /i:user", OwnDll()), 0u);
+    }
     EXPECT_NE(Regsvr32(L"/n /i:nobody", OwnDll()), 0u);
 
     if (!std::filesystem::exists(OtherDll())) GTEST_SKIP() << "the other bitness is not built";
