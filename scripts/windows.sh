@@ -12,7 +12,7 @@ started=$(date +%s)
 jobs=$(nproc)
 export LC_ALL=C.UTF-8
 
-step() { printf '\n== %s\n' "$*"; }
+step() { printf '\n== %s (at %s s)\n' "$*" "$(($(date +%s) - started))"; }
 
 # Another apt or dpkg run may hold the lock for a while: wait for it.
 apt_get() {
@@ -111,7 +111,8 @@ for arch in x86 x64; do
     step "build $arch"
     # shellcheck disable=SC2086
     cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
-        -DCMAKE_BUILD_TYPE=Release -DDUTYGATE_SQLITE_AMALGAMATION="$amalgamation" $launcher
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DDUTYGATE_SQLITE_AMALGAMATION="$amalgamation" $launcher
     cmake --build "$out/$arch" -j"$jobs"
 done
 
