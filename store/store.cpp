@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <chrono>
 #include <cstring>
 
 #include "store/paths.h"
@@ -151,6 +152,19 @@ bool HasJetSignature(sqlite3* db) {
     return std::memcmp(head.data() + 4, kSignature, sizeof kSignature) == 0;
 }
 
+// Waits for another connection's lock in steps of a millisecond, up to
+// kBusyTimeoutMs. SQLite's own timeout backs off to 100 ms between tries, and
+// a process that takes the lock again at once can then keep a waiting one out
+// for the whole timeout; short steps find the gaps between its transactions.
+int WaitForLock(void*, int attempt) {
+    thread_local std::chrono::steady_clock::time_point start;
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) start = now;
+    if (now - start >= std::chrono::milliseconds(kBusyTimeoutMs)) return 0;
+    sqlite3_sleep(1);
+    return 1;
+}
+
 }  // namespace
 
 ConnectionText ConnectionText::Parse(std::string_view text) {
@@ -228,7 +242,7 @@ Connection::Connection(std::string_view connectionText) {
     }
     try {
         sqlite3_extended_result_codes(db_, 1);
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        sqlite3_busy_handler(db_, WaitForLock, nullptr);
         // A double-quoted unknown name must fail, not read as a string literal.
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
