@@ -46,8 +46,7 @@ void Revise::Build() {
     Command2_ = AddButton({"Command2", -1, {3480, 1200, 855, 375}}, "  退出  ");
     for (ui::TextBox* box : {&Text2_, &Text1_1_, &Text1_2_}) box->SetPasswordMask(true);
 
-    // No default and no cancel button: Enter in a box does nothing, and Esc
-    // closes the dialog as its window frame would.
+    // No default and no cancel button: Enter in a box and Esc do nothing.
     SetTabOrder({&Combo1_, &Text2_, &Command1_, &Command2_, &Text1_1_, &Text1_2_});
 
     Text2_.OnLostFocus([this] { Text2_LostFocus(); });

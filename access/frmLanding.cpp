@@ -20,7 +20,7 @@ void frmLanding::Build() {
     Combo1_ = AddComboBox({"Combo1", -1, {1800, 240, 1215, 360}},
                           {std::string(kLevelAdmin), std::string(kLevelEngineer)});
     Command1_ = AddButton({"Command1", -1, {3120, 240, 975, 345}}, "退出登陆");
-    // No default and no cancel button: Esc closes the dialog as its frame would.
+    // No default and no cancel button: Esc does nothing.
     SetTabOrder({&Combo1_, &Command1_});
     Command1_.OnClick([this] { Command1_Click(); });
 }
