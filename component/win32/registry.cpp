@@ -69,6 +69,15 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     return true;
 }
 
+std::wstring LibKey() { return std::wstring(kClasses) + L"TypeLib\\" + GuidText(kLibId); }
+
+// The library's own locale subkey ("409") and the neutral one ("0").
+std::wstring LibLocaleKey(LCID lcid) {
+    wchar_t text[16];
+    swprintf(text, 16, L"%lx", static_cast<unsigned long>(lcid));
+    return LibKey() + L"\\3.0\\" + text + L"\\" + kOwnSysKindName;
+}
+
 std::wstring ClassKey(const ClassInfo& cls) { return std::wstring(kClasses) + L"CLSID\\" + GuidText(*cls.clsid); }
 
 void WriteClass(HKEY root, const ClassInfo& cls, const std::wstring& path) {
@@ -104,7 +113,12 @@ HRESULT Register(Scope scope) noexcept {
         const std::wstring path = ModulePath();
         if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
         for (const ClassInfo& cls : Classes()) WriteClass(Root(scope), cls, path);
-        return RegisterTypeLibrary(scope, path);
+        const HRESULT hr = RegisterTypeLibrary(scope, path);
+        // The runtime's type library marshaller asks for the neutral locale,
+        // which does not fall back to the library's own 0x0409: name the file
+        // there too, so that other apartments reach the dual interfaces.
+        if (SUCCEEDED(hr)) SetValue(Root(scope), LibLocaleKey(0), nullptr, path);
+        return hr;
     } catch (const RegistryError& e) {
         return e.status;
     } catch (...) {
@@ -125,12 +139,11 @@ HRESULT Unregister(Scope scope) noexcept {
             if (!otherHasClass) DeleteTree(root, kClasses + Wide(cls.progid));
             otherRegistered = otherRegistered || otherHasClass;
         }
-        const std::wstring libKey = std::wstring(kClasses) + L"TypeLib\\" + GuidText(kLibId);
+        const std::wstring libKey = LibKey();
+        DeleteTree(root, LibLocaleKey(0));
         if (otherRegistered) {
             // The other bitness still uses the library and its interfaces.
-            wchar_t lcid[16];
-            swprintf(lcid, 16, L"%lx", static_cast<unsigned long>(kLibLcid));
-            DeleteTree(root, libKey + L"\\3.0\\" + lcid + L"\\" + kOwnSysKindName);
+            DeleteTree(root, LibLocaleKey(kLibLcid));
             return S_OK;
         }
         const GUID libid = ToWinGuid(kLibId);

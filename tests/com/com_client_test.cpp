@@ -219,6 +219,27 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     EXPECT_EQ(V_VT(&r), VT_EMPTY);
     // From another thread the raw pointer is refused.
     std::thread([&] { EXPECT_EQ(Call(shift, dc::kDispidShiftClass), RPC_E_WRONG_THREAD); }).join();
+    // Another apartment goes through the runtime's marshalling of the dual
+    // interface (the type library marshaller) while this one pumps messages.
+    IStream* stream = nullptr;
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, shift, &stream), S_OK);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HRESULT across = E_FAIL;
+    std::thread other([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IDispatch *proxy = nullptr, *dual = nullptr;
+        CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, (void**)&proxy);
+        if (proxy && SUCCEEDED(proxy->QueryInterface(dc::ToWinGuid(dc::kIidShiftClass), (void**)&dual)))
+            across = Call(dual, dc::kDispidShiftClass), dual->Release();
+        if (proxy) proxy->Release();
+        CoUninitialize();
+        SetEvent(done);
+    });
+    while (MsgWaitForMultipleObjects(1, &done, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);
+    other.join();
+    CloseHandle(done);
+    EXPECT_EQ(across, S_OK);
     shift->Release();
 
     // A failure inside a method: its status and description, as EXCEPINFO and IErrorInfo.
