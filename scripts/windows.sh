@@ -122,12 +122,14 @@ system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll ole32.
 advapi32.dll shell32.dll shlwapi.dll msvcrt.dll uxtheme.dll windowscodecs.dll version.dll \
 rpcrt4.dll imm32.dll winmm.dll ws2_32.dll crypt32.dll secur32.dll bcrypt.dll userenv.dll "
 bad_imports=0
+checked=0
 for arch in x86 x64; do
     case $arch in
         x86) objdump=i686-w64-mingw32-objdump ;;
         x64) objdump=x86_64-w64-mingw32-objdump ;;
     esac
     for bin in $(find "$out/$arch" -path '*/CMakeFiles' -prune -o \( -name '*.exe' -o -name '*.dll' \) -print | sort); do
+        checked=$((checked + 1))
         for dll in $("$objdump" -p "$bin" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
             case $system_dlls in
                 *" $dll "*) ;;
@@ -137,7 +139,7 @@ for arch in x86 x64; do
     done
 done
 [ "$bad_imports" -eq 0 ] || exit 1
-echo "every binary imports only system DLLs"
+echo "$checked binaries, each importing only system DLLs"
 
 # ---- Wine on Xvfb ----
 step "Wine prefix"
@@ -167,7 +169,10 @@ echo "Xvfb on $DISPLAY"
 
 rm -rf "$WINEPREFIX"
 # No Mono or Gecko: their install prompt would wait for an answer.
-WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >/dev/null 2>&1
+WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >"$out/wineboot.log" 2>&1 || {
+    echo "creating the Wine prefix failed; see $out/wineboot.log" >&2
+    exit 1
+}
 wineserver -w
 
 # Chinese text in Win32 windows: a CJK font in the prefix, linked behind the
