@@ -264,8 +264,10 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     IDispatch* d = Create(L"Dutygate.clsPassword");
     HMODULE dll = GetModuleHandleW(OwnDll().c_str());
     ASSERT_NE(dll, nullptr);
-    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(dll, "DllCanUnloadNow"));
-    auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(GetProcAddress(dll, "DllGetClassObject"));
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
     EXPECT_EQ(canUnload(), S_FALSE);
     d->Release();
     EXPECT_EQ(canUnload(), S_OK);
@@ -410,7 +412,9 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     for (const bool installed : {true, false}) {
         EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, ClassKey(dc::Classes()[1]) + L"\\InprocServer32"), installed);
         EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Dutygate.clsShiftClass\\CLSID"), installed);
-        if (installed) EXPECT_EQ(Regsvr32(L"/u /n /i:user", OwnDll()), 0u);
+        if (installed) {
+            EXPECT_EQ(Regsvr32(L"/u /n /i:user", OwnDll()), 0u);
+        }
     }
     EXPECT_NE(Regsvr32(L"/n /i:nobody", OwnDll()), 0u);
 
