@@ -1,18 +1,15 @@
 // The object half of the C ABI: creation, member lookup, invocation, event
 // sinks, reference counts, the last error and event pumping.
-#include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "access/clsPassword.h"
 #include "component/class_table.h"
+#include "component/c_abi.h"
 #include "component/guid.h"
 #include "component/object.h"
 #include "component/status.h"
-#include "component/testing_hooks.h"
 #include "dutygate/dutygate.h"
-#include "shift/clsShiftClass.h"
-#include "shift/errors.h"
 #include "ui/app.h"
 
 using namespace dg::component;
@@ -20,7 +17,29 @@ using namespace dg::component;
 namespace dg::component {
 namespace {
 
-std::atomic<ClockSource> clockSource{&shift::ReadLocalClock};
+// A C callback as an event sink: the core's arguments as dg_variant values.
+class CallbackSink final : public EventSink {
+public:
+    CallbackSink(dg_event_sink sink, void* context) : sink_(sink), context_(context) {}
+    void Deliver(const EventInfo& event, EventValue* args, std::uint32_t argc) override {
+        dg_variant values[4] = {};
+        const std::uint32_t n = argc < 4 ? argc : 4;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            values[i].vt = args[i].vt;
+            switch (args[i].vt) {
+                case kVtI2: values[i].u.i2 = args[i].u.i2; break;
+                case kVtDate: values[i].u.date = args[i].u.date; break;
+                case kVtBstr: values[i].u.bstr = args[i].u.text; break;
+                default: break;
+            }
+        }
+        sink_(context_, event.dispid, event.name, values, n);
+    }
+
+private:
+    dg_event_sink sink_;
+    void* context_;
+};
 
 // Checks a text argument: null gives E_POINTER, malformed UTF-8 E_INVALIDARG.
 dg_status CheckText(const char* text, std::string_view what) {
@@ -30,10 +49,6 @@ dg_status CheckText(const char* text, std::string_view what) {
 }
 
 }  // namespace
-
-void SetClockForTesting(ClockSource source) noexcept {
-    clockSource.store(source != nullptr ? source : &shift::ReadLocalClock);
-}
 
 }  // namespace dg::component
 
@@ -48,7 +63,7 @@ DG_API dg_status dg_create_object(const char* progid_or_clsid, dg_object** out) 
         const std::string_view text = progid_or_clsid;
         const ClassInfo* cls = nullptr;
         if (!text.empty() && text.front() == '{') {
-            dg_guid clsid{};
+            Guid clsid{};
             if (!ParseGuid(text, clsid))
                 return Fail(DG_E_INVALID_CLASS_STRING, "'" + std::string(text) + "' is not a CLSID");
             cls = FindClassByClsid(clsid);
@@ -61,7 +76,8 @@ DG_API dg_status dg_create_object(const char* progid_or_clsid, dg_object** out) 
         }
         // Through the class factory, as the automation runtime creates objects.
         void* factory = nullptr;
-        dg_status st = DllGetClassObject(cls->clsid, &DG_IID_IClassFactory, &factory);
+        const dg_guid clsid = ToCGuid(*cls->clsid);
+        dg_status st = DllGetClassObject(&clsid, &DG_IID_IClassFactory, &factory);
         if (st < 0) return st;
         auto* f = static_cast<dg_class_factory*>(factory);
         st = dg_factory_create_instance(f, out);
@@ -78,15 +94,16 @@ DG_API dg_status dg_get_predeclared(const char* class_name, dg_object** out) {
         RunHandOffs();
         const ClassInfo* cls = FindClassByName(class_name);
         if (cls == nullptr) return Fail(DG_E_UNKNOWN_NAME, "No class named '" + std::string(class_name) + "'");
-        dg_object* obj = PredeclaredObject(*cls);
+        Object* obj = PredeclaredObject(*cls);
         AddRef(obj);
-        *out = obj;
+        *out = Handle(obj);
         return DG_S_OK;
     });
 }
 
-DG_API dg_status dg_get_dispid(dg_object* obj, const char* member_name, int32_t* dispid) {
+DG_API dg_status dg_get_dispid(dg_object* handle, const char* member_name, int32_t* dispid) {
     return Guarded([&]() -> dg_status {
+        Object* obj = Core(handle);
         if (dispid != nullptr) *dispid = -1;  // DISPID_UNKNOWN
         if (obj == nullptr || dispid == nullptr) return Fail(DG_E_POINTER);
         if (const dg_status st = CheckText(member_name, "the member name"); st != DG_S_OK) return st;
@@ -100,66 +117,46 @@ DG_API dg_status dg_get_dispid(dg_object* obj, const char* member_name, int32_t*
     });
 }
 
-DG_API dg_status dg_invoke(dg_object* obj, int32_t dispid, const dg_variant* args, uint32_t argc,
+DG_API dg_status dg_invoke(dg_object* handle, int32_t dispid, const dg_variant* args, uint32_t argc,
                            dg_variant* result) {
     (void)args;  // no member takes an argument
     return Guarded([&]() -> dg_status {
+        Object* obj = Core(handle);
         if (result != nullptr) *result = dg_variant{};  // every member's result is empty
         if (obj == nullptr) return Fail(DG_E_POINTER);
         RunHandOffs();
         if (const dg_status st = CheckCaller(obj); st != DG_S_OK) return st;
         if (FindMemberByDispid(obj->cls, dispid) == nullptr) return Fail(DG_E_MEMBER_NOT_FOUND);
         if (argc != 0) return Fail(DG_E_BAD_PARAM_COUNT);
-        BusyScope busy(obj);
-        switch (dispid) {
-            case DG_DISPID_SHOWDIALOG: obj->password->ShowDialog(); break;
-            case DG_DISPID_SHOWREVISE: obj->password->ShowRevise(); break;
-            case DG_DISPID_SHOWLANDING: obj->password->ShowLanding(); break;
-            case DG_DISPID_SHOWSETCLASS: obj->shift->ShowSetClass(); break;
-            case DG_DISPID_SHIFTCLASS: {
-                const std::int32_t status = obj->shift->ShiftClassAt(clockSource.load(std::memory_order_relaxed)());
-                if (status != 0) return Fail(status, dg::shift::DescribeStatus(status));
-                break;
-            }
-            default: return Fail(DG_E_MEMBER_NOT_FOUND);
-        }
-        return DG_S_OK;
+        return CallMember(obj, dispid);
     });
 }
 
-DG_API dg_status dg_advise(dg_object* obj, dg_event_sink sink, void* context, uint32_t* cookie) {
+DG_API dg_status dg_advise(dg_object* handle, dg_event_sink sink, void* context, uint32_t* cookie) {
     return Guarded([&]() -> dg_status {
+        Object* obj = Core(handle);
         if (cookie != nullptr) *cookie = 0;
         if (obj == nullptr || sink == nullptr || cookie == nullptr) return Fail(DG_E_POINTER);
         RunHandOffs();
         if (const dg_status st = CheckCaller(obj); st != DG_S_OK) return st;
-        std::uint32_t next = obj->lastCookie + 1;
-        if (next == 0) next = 1;  // 0 never names a connection
-        obj->sinks.push_back(SinkEntry{next, sink, context});
-        obj->lastCookie = next;
-        *cookie = next;
+        *cookie = Advise(obj, std::make_shared<CallbackSink>(sink, context));
         return DG_S_OK;
     });
 }
 
-DG_API dg_status dg_unadvise(dg_object* obj, uint32_t cookie) {
+DG_API dg_status dg_unadvise(dg_object* handle, uint32_t cookie) {
     return Guarded([&]() -> dg_status {
+        Object* obj = Core(handle);
         if (obj == nullptr) return Fail(DG_E_POINTER);
         RunHandOffs();
         if (const dg_status st = CheckCaller(obj); st != DG_S_OK) return st;
-        for (auto it = obj->sinks.begin(); it != obj->sinks.end(); ++it) {
-            if (it->cookie == cookie) {
-                obj->sinks.erase(it);
-                return DG_S_OK;
-            }
-        }
-        return Fail(DG_E_NO_CONNECTION);
+        return Unadvise(obj, cookie) ? DG_S_OK : Fail(DG_E_NO_CONNECTION);
     });
 }
 
-DG_API uint32_t dg_add_ref(dg_object* obj) { return obj != nullptr ? AddRef(obj) : 0; }
+DG_API uint32_t dg_add_ref(dg_object* obj) { return obj != nullptr ? AddRef(Core(obj)) : 0; }
 
-DG_API uint32_t dg_release(dg_object* obj) { return obj != nullptr ? Release(obj) : 0; }
+DG_API uint32_t dg_release(dg_object* obj) { return obj != nullptr ? Release(Core(obj)) : 0; }
 
 DG_API const char* dg_last_error(void) { return LastError(); }
 

@@ -6,32 +6,32 @@ namespace dg::component {
 namespace {
 
 constexpr MemberInfo kPasswordMembers[] = {
-    {"ShowDialog", DG_DISPID_SHOWDIALOG},
-    {"ShowRevise", DG_DISPID_SHOWREVISE},
-    {"ShowLanding", DG_DISPID_SHOWLANDING},
+    {"ShowDialog", kDispidShowDialog},
+    {"ShowRevise", kDispidShowRevise},
+    {"ShowLanding", kDispidShowLanding},
 };
 constexpr MemberInfo kShiftMembers[] = {
-    {"ShowSetClass", DG_DISPID_SHOWSETCLASS},
-    {"ShiftClass", DG_DISPID_SHIFTCLASS},
+    {"ShowSetClass", kDispidShowSetClass},
+    {"ShiftClass", kDispidShiftClass},
 };
 constexpr ParamInfo kBackAdminParams[] = {
-    {"Data", DG_VT_I2},
-    {"iCommand", DG_VT_I2},
+    {"Data", kVtI2},
+    {"iCommand", kVtI2},
 };
 constexpr ParamInfo kSetClassParams[] = {
-    {"iBanzhi", DG_VT_I2},
-    {"iBanCii", DG_VT_BSTR},
-    {"strBanBie", DG_VT_BSTR},
-    {"dDateNow", DG_VT_DATE},
+    {"iBanzhi", kVtI2},
+    {"iBanCii", kVtBstr},
+    {"strBanBie", kVtBstr},
+    {"dDateNow", kVtDate},
 };
 
 const ClassInfo kClasses[kClassCount] = {
-    {ClassKind::Password, "clsPassword", DG_PROGID_CLSPASSWORD, &DG_CLSID_clsPassword, "_clsPassword",
-     &DG_IID__clsPassword, "__clsPassword", &DG_DIID___clsPassword, kPasswordMembers,
-     {"BackAdmin", DG_DISPID_EVENT, kBackAdminParams}},
-    {ClassKind::ShiftClass, "clsShiftClass", DG_PROGID_CLSSHIFTCLASS, &DG_CLSID_clsShiftClass, "_clsShiftClass",
-     &DG_IID__clsShiftClass, "__clsShiftClass", &DG_DIID___clsShiftClass, kShiftMembers,
-     {"eventSetClass", DG_DISPID_EVENT, kSetClassParams}},
+    {ClassKind::Password, "clsPassword", "Dutygate.clsPassword", &kClsidPassword, "_clsPassword",
+     &kIidPassword, "__clsPassword", &kDiidPassword, kPasswordMembers,
+     {"BackAdmin", kDispidEvent, kBackAdminParams}},
+    {ClassKind::ShiftClass, "clsShiftClass", "Dutygate.clsShiftClass", &kClsidShiftClass, "_clsShiftClass",
+     &kIidShiftClass, "__clsShiftClass", &kDiidShiftClass, kShiftMembers,
+     {"eventSetClass", kDispidEvent, kSetClassParams}},
 };
 
 char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -64,7 +64,7 @@ const ClassInfo* FindClassByName(std::string_view name) noexcept {
     return nullptr;
 }
 
-const ClassInfo* FindClassByClsid(const dg_guid& clsid) noexcept {
+const ClassInfo* FindClassByClsid(const Guid& clsid) noexcept {
     for (const ClassInfo& c : kClasses) {
         if (SameGuid(clsid, *c.clsid)) return &c;
     }
@@ -87,12 +87,12 @@ const MemberInfo* FindMemberByDispid(const ClassInfo& cls, std::int32_t dispid) 
 
 const char* VtName(std::uint16_t vt) noexcept {
     switch (vt) {
-        case DG_VT_EMPTY: return "EMPTY";
-        case DG_VT_I2: return "I2";
-        case DG_VT_I4: return "I4";
-        case DG_VT_DATE: return "DATE";
-        case DG_VT_BSTR: return "BSTR";
-        case DG_VT_BOOL: return "BOOL";
+        case kVtEmpty: return "EMPTY";
+        case kVtI2: return "I2";
+        case kVtI4: return "I4";
+        case kVtDate: return "DATE";
+        case kVtBstr: return "BSTR";
+        case kVtBool: return "BOOL";
         default: return "?";
     }
 }

@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "dutygate/dutygate.h"
+#include "component/identifiers.h"
 
 namespace dg::component {
 
@@ -21,7 +21,7 @@ struct MemberInfo {
 
 struct ParamInfo {
     const char* name;
-    std::uint16_t vt;  // DG_VT_I2, DG_VT_BSTR, DG_VT_DATE
+    std::uint16_t vt;  // kVtI2, kVtBstr, kVtDate
 };
 
 struct EventInfo {
@@ -34,11 +34,11 @@ struct ClassInfo {
     ClassKind kind;
     const char* name;                 // "clsPassword"
     const char* progid;               // "Dutygate.clsPassword"
-    const dg_guid* clsid;
+    const Guid* clsid;
     const char* defaultInterface;     // "_clsPassword"
-    const dg_guid* iid;
+    const Guid* iid;
     const char* sourceInterface;      // "__clsPassword"
-    const dg_guid* diid;
+    const Guid* diid;
     std::span<const MemberInfo> members;
     EventInfo event;
 };
@@ -49,7 +49,7 @@ const ClassInfo& ClassOf(ClassKind kind) noexcept;
 // Lookups, all ignoring ASCII case where they take text.
 const ClassInfo* FindClassByProgId(std::string_view progid) noexcept;
 const ClassInfo* FindClassByName(std::string_view name) noexcept;
-const ClassInfo* FindClassByClsid(const dg_guid& clsid) noexcept;
+const ClassInfo* FindClassByClsid(const Guid& clsid) noexcept;
 const MemberInfo* FindMemberByName(const ClassInfo& cls, std::string_view name) noexcept;
 const MemberInfo* FindMemberByDispid(const ClassInfo& cls, std::int32_t dispid) noexcept;
 

@@ -2,6 +2,7 @@
 #include <atomic>
 
 #include "component/class_table.h"
+#include "component/c_abi.h"
 #include "component/guid.h"
 #include "component/object.h"
 #include "component/registration.h"
@@ -41,12 +42,12 @@ DG_API dg_status DllGetClassObject(const dg_guid* clsid, const dg_guid* iid, voi
     return Guarded([&]() -> dg_status {
         if (out != nullptr) *out = nullptr;
         if (clsid == nullptr || iid == nullptr || out == nullptr) return Fail(DG_E_POINTER);
-        const ClassInfo* cls = FindClassByClsid(*clsid);
+        const ClassInfo* cls = FindClassByClsid(ToGuid(*clsid));
         if (cls == nullptr)
-            return Fail(DG_E_CLASS_NOT_AVAILABLE, "Class not available from this library: " + FormatGuid(*clsid));
-        if (!SameGuid(*iid, DG_IID_IClassFactory) && !SameGuid(*iid, DG_IID_IUnknown))
+            return Fail(DG_E_CLASS_NOT_AVAILABLE, "Class not available from this library: " + FormatGuid(ToGuid(*clsid)));
+        if (!SameGuid(ToGuid(*iid), ToGuid(DG_IID_IClassFactory)) && !SameGuid(ToGuid(*iid), ToGuid(DG_IID_IUnknown)))
             return Fail(DG_E_NOINTERFACE, "A class factory offers IClassFactory and IUnknown only, not " +
-                                              FormatGuid(*iid));
+                                              FormatGuid(ToGuid(*iid)));
         dg_class_factory* f = &factories[static_cast<int>(cls->kind)];
         f->refs.fetch_add(1);
         *out = f;
@@ -64,7 +65,7 @@ DG_API dg_status dg_factory_create_instance(dg_class_factory* factory, dg_object
         if (factory == nullptr || out == nullptr) return Fail(DG_E_POINTER);
         if (!IsFactory(factory)) return Fail(DG_E_INVALIDARG, "not a class factory of this library");
         RunHandOffs();
-        *out = NewObject(*factory->cls);
+        *out = Handle(NewObject(*factory->cls));
         return DG_S_OK;
     });
 }

@@ -26,7 +26,7 @@ bool ReadHex(std::string_view text, std::size_t pos, int digits, std::uint64_t& 
 
 }  // namespace
 
-std::string FormatGuid(const dg_guid& g) {
+std::string FormatGuid(const Guid& g) {
     char text[40];
     std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
                   static_cast<unsigned>(g.data1), static_cast<unsigned>(g.data2), static_cast<unsigned>(g.data3),
@@ -34,12 +34,12 @@ std::string FormatGuid(const dg_guid& g) {
     return text;
 }
 
-bool ParseGuid(std::string_view text, dg_guid& guid) {
+bool ParseGuid(std::string_view text, Guid& guid) {
     // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
     if (text.size() != 38 || text.front() != '{' || text.back() != '}') return false;
     if (text[9] != '-' || text[14] != '-' || text[19] != '-' || text[24] != '-') return false;
     std::uint64_t v = 0;
-    dg_guid g{};
+    Guid g{};
     if (!ReadHex(text, 1, 8, v)) return false;
     g.data1 = static_cast<std::uint32_t>(v);
     if (!ReadHex(text, 10, 4, v)) return false;
@@ -58,7 +58,7 @@ bool ParseGuid(std::string_view text, dg_guid& guid) {
     return true;
 }
 
-bool SameGuid(const dg_guid& a, const dg_guid& b) noexcept {
+bool SameGuid(const Guid& a, const Guid& b) noexcept {
     return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3 &&
            std::memcmp(a.data4, b.data4, sizeof a.data4) == 0;
 }

@@ -3,15 +3,15 @@
 #include <string>
 #include <string_view>
 
-#include "dutygate/dutygate.h"
+#include "component/identifiers.h"
 
 namespace dg::component {
 
 // Upper-case hex digits, with braces.
-std::string FormatGuid(const dg_guid& guid);
+std::string FormatGuid(const Guid& guid);
 // Accepts either case of hex digit; the braces are required. False when the
 // text is not exactly one GUID.
-bool ParseGuid(std::string_view text, dg_guid& guid);
-bool SameGuid(const dg_guid& a, const dg_guid& b) noexcept;
+bool ParseGuid(std::string_view text, Guid& guid);
+bool SameGuid(const Guid& a, const Guid& b) noexcept;
 
 }  // namespace dg::component

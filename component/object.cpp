@@ -7,22 +7,26 @@
 
 #include "access/clsPassword.h"
 #include "component/status.h"
+#include "component/testing_hooks.h"
 #include "shift/clsShiftClass.h"
+#include "shift/errors.h"
 
 namespace dg::component {
 
 // Per-thread state: the objects this thread owns, the terminations handed to
 // it, and its implicit (predeclared) instances.
 struct ThreadHome {
-    std::vector<dg_object*> owned;  // guarded by registryLock
-    std::vector<dg_object*> inbox;  // guarded by registryLock
+    std::vector<Object*> owned;  // guarded by registryLock
+    std::vector<Object*> inbox;  // guarded by registryLock
     std::atomic<std::size_t> inboxSize{0};
-    dg_object* predeclared[kClassCount] = {};
+    Object* predeclared[kClassCount] = {};
 };
 
 namespace {
 
 constexpr std::uint32_t kMaxEventArgs = 4;
+
+std::atomic<ClockSource> clockSource{&shift::ReadLocalClock};
 
 // Guards every ThreadHome's owned/inbox lists and every object's `home`.
 std::mutex registryLock;
@@ -48,7 +52,7 @@ ThreadHome* Home() {
     return tlsHome;
 }
 
-void DisconnectClassEvent(dg_object* obj) noexcept {
+void DisconnectClassEvent(Object* obj) noexcept {
     if (obj->eventConnection == 0) return;
     if (obj->password) obj->password->BackAdmin.Disconnect(obj->eventConnection);
     if (obj->shift) obj->shift->eventSetClass.Disconnect(obj->eventConnection);
@@ -57,7 +61,7 @@ void DisconnectClassEvent(dg_object* obj) noexcept {
 
 // Terminates the class instance: its dialogs unload and go. On the owning
 // thread only. A failure while terminating is skipped.
-void DestroyInstance(dg_object* obj) noexcept {
+void DestroyInstance(Object* obj) noexcept {
     DisconnectClassEvent(obj);
     try {
         obj->password.reset();
@@ -70,7 +74,7 @@ void DestroyInstance(dg_object* obj) noexcept {
 }
 
 // Last reference gone, owning thread, nothing of the object on the stack.
-void Destroy(dg_object* obj) noexcept {
+void Destroy(Object* obj) noexcept {
     {
         std::lock_guard lock(registryLock);
         if (ThreadHome* home = obj->home) {
@@ -78,7 +82,7 @@ void Destroy(dg_object* obj) noexcept {
             owned.erase(std::remove(owned.begin(), owned.end(), obj), owned.end());
             // An implicit instance released once too often by its host:
             // forget it, so that the thread's end does not release it again.
-            for (dg_object*& p : home->predeclared) {
+            for (Object*& p : home->predeclared) {
                 if (p == obj) p = nullptr;
             }
             obj->home = nullptr;
@@ -89,7 +93,7 @@ void Destroy(dg_object* obj) noexcept {
 }
 
 // Last reference gone on the owning thread.
-void Terminate(dg_object* obj) noexcept {
+void Terminate(Object* obj) noexcept {
     if (obj->busy > 0) {
         obj->doomed = true;  // destroyed when the outermost call or event returns
         return;
@@ -99,7 +103,7 @@ void Terminate(dg_object* obj) noexcept {
 
 // Queues `obj` for termination on its owning thread; frees the shell at once
 // when that thread has ended (its instance is gone already).
-void HandOff(dg_object* obj) noexcept {
+void HandOff(Object* obj) noexcept {
     {
         std::lock_guard lock(registryLock);
         if (ThreadHome* home = obj->home) {
@@ -117,20 +121,20 @@ void HandOff(dg_object* obj) noexcept {
 
 void EndThread(ThreadHome* home) noexcept {
     // The implicit instances hold one reference each until now.
-    for (dg_object*& p : home->predeclared) {
-        if (dg_object* obj = p) {
+    for (Object*& p : home->predeclared) {
+        if (Object* obj = p) {
             p = nullptr;
             Release(obj);
         }
     }
-    std::vector<dg_object*> handed;
+    std::vector<Object*> handed;
     std::vector<std::unique_ptr<access::clsPassword>> passwords;
     std::vector<std::unique_ptr<shift::clsShiftClass>> shifts;
     {
         std::lock_guard lock(registryLock);
         handed.swap(home->inbox);
         home->inboxSize.store(0);
-        for (dg_object* obj : home->owned) {
+        for (Object* obj : home->owned) {
             obj->home = nullptr;
             if (std::find(handed.begin(), handed.end(), obj) != handed.end()) continue;
             // Still referenced elsewhere: take the instance out now, so that
@@ -148,7 +152,7 @@ void EndThread(ThreadHome* home) noexcept {
         }
         home->owned.clear();
     }
-    for (dg_object* obj : handed) {
+    for (Object* obj : handed) {
         DestroyInstance(obj);
         delete obj;
     }
@@ -162,28 +166,28 @@ void EndThread(ThreadHome* home) noexcept {
     delete home;
 }
 
-void FireBackAdmin(dg_object* obj, std::int16_t data, std::int16_t command) {
-    dg_variant args[2] = {};
-    args[0].vt = DG_VT_I2;
+void FireBackAdmin(Object* obj, std::int16_t data, std::int16_t command) {
+    EventValue args[2] = {};
+    args[0].vt = kVtI2;
     args[0].u.i2 = data;
-    args[1].vt = DG_VT_I2;
+    args[1].vt = kVtI2;
     args[1].u.i2 = command;
     FireEvent(obj, obj->cls.event, args, 2);
 }
 
-void FireSetClass(dg_object* obj, std::int16_t banzhi, const std::string& banCi, const std::string& banBie,
+void FireSetClass(Object* obj, std::int16_t banzhi, const std::string& banCi, const std::string& banBie,
                   double dateNow) {
     // The event's own copies: nothing a sink does reaches the settings.
     const std::string banCiText = banCi;
     const std::string banBieText = banBie;
-    dg_variant args[4] = {};
-    args[0].vt = DG_VT_I2;
+    EventValue args[4] = {};
+    args[0].vt = kVtI2;
     args[0].u.i2 = banzhi;
-    args[1].vt = DG_VT_BSTR;
-    args[1].u.bstr = banCiText.c_str();
-    args[2].vt = DG_VT_BSTR;
-    args[2].u.bstr = banBieText.c_str();
-    args[3].vt = DG_VT_DATE;
+    args[1].vt = kVtBstr;
+    args[1].u.text = banCiText.c_str();
+    args[2].vt = kVtBstr;
+    args[2].u.text = banBieText.c_str();
+    args[3].vt = kVtDate;
     args[3].u.date = std::floor(dateNow);  // the duty date, no time of day
     FireEvent(obj, obj->cls.event, args, 4);
 }
@@ -199,22 +203,22 @@ bool InboxNonEmpty(const ThreadHome* home) noexcept {
 void RunHandOffsSlow() noexcept {
     ThreadHome* home = tlsHome;
     if (home == nullptr) return;
-    std::vector<dg_object*> handed;
+    std::vector<Object*> handed;
     {
         std::lock_guard lock(registryLock);
         handed.swap(home->inbox);
         home->inboxSize.store(0, std::memory_order_release);
     }
-    for (dg_object* obj : handed) Terminate(obj);
+    for (Object* obj : handed) Terminate(obj);
 }
 
 long LiveObjects() noexcept { return liveObjects.load(); }
 
-dg_object* NewObject(const ClassInfo& cls) {
+Object* NewObject(const ClassInfo& cls) {
     ThreadHome* home = Home();
     if (home == nullptr) throw std::runtime_error("the calling thread is ending; no object can be created on it");
-    auto obj = std::make_unique<dg_object>(cls);
-    dg_object* raw = obj.get();
+    auto obj = std::make_unique<Object>(cls);
+    Object* raw = obj.get();
     switch (cls.kind) {
         case ClassKind::Password:
             obj->password = std::make_unique<access::clsPassword>();
@@ -237,26 +241,67 @@ dg_object* NewObject(const ClassInfo& cls) {
     return obj.release();
 }
 
-dg_object* PredeclaredObject(const ClassInfo& cls) {
+Object* PredeclaredObject(const ClassInfo& cls) {
     ThreadHome* home = Home();
     if (home == nullptr) throw std::runtime_error("the calling thread is ending; no object can be created on it");
-    dg_object*& slot = home->predeclared[static_cast<int>(cls.kind)];
+    Object*& slot = home->predeclared[static_cast<int>(cls.kind)];
     if (slot == nullptr) slot = NewObject(cls);
     return slot;
 }
 
-dg_status CheckCaller(const dg_object* obj) noexcept {
+Status CheckCaller(const Object* obj) noexcept {
     if (obj->orphaned.load(std::memory_order_acquire))
-        return Fail(DG_E_WRONG_THREAD, "The thread that created this object has ended.");
-    if (obj->owner != std::this_thread::get_id()) return Fail(DG_E_WRONG_THREAD);
-    return DG_S_OK;
+        return Fail(kWrongThread, "The thread that created this object has ended.");
+    if (obj->owner != std::this_thread::get_id()) return Fail(kWrongThread);
+    return kOk;
 }
 
-std::uint32_t AddRef(dg_object* obj) noexcept {
+std::uint32_t Advise(Object* obj, std::shared_ptr<EventSink> sink) {
+    std::uint32_t next = obj->lastCookie + 1;
+    if (next == 0) next = 1;  // 0 never names a connection
+    obj->sinks.push_back(SinkEntry{next, std::move(sink)});
+    obj->lastCookie = next;
+    return next;
+}
+
+bool Unadvise(Object* obj, std::uint32_t cookie) noexcept {
+    for (auto it = obj->sinks.begin(); it != obj->sinks.end(); ++it) {
+        if (it->cookie == cookie) {
+            // Moved out first: a sink's destructor may call back into us.
+            std::shared_ptr<EventSink> gone = std::move(it->sink);
+            obj->sinks.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void SetClockForTesting(ClockSource source) noexcept {
+    clockSource.store(source != nullptr ? source : &shift::ReadLocalClock);
+}
+
+Status CallMember(Object* obj, std::int32_t dispid) {
+    BusyScope busy(obj);
+    switch (dispid) {
+        case kDispidShowDialog: obj->password->ShowDialog(); break;
+        case kDispidShowRevise: obj->password->ShowRevise(); break;
+        case kDispidShowLanding: obj->password->ShowLanding(); break;
+        case kDispidShowSetClass: obj->shift->ShowSetClass(); break;
+        case kDispidShiftClass: {
+            const std::int32_t status = obj->shift->ShiftClassAt(clockSource.load(std::memory_order_relaxed)());
+            if (status != 0) return Fail(status, shift::DescribeStatus(status));
+            break;
+        }
+        default: return Fail(kMemberNotFound);
+    }
+    return kOk;
+}
+
+std::uint32_t AddRef(Object* obj) noexcept {
     return obj->refs.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
-std::uint32_t Release(dg_object* obj) noexcept {
+std::uint32_t Release(Object* obj) noexcept {
     std::uint32_t count = obj->refs.load(std::memory_order_relaxed);
     do {
         if (count == 0) return 0;  // released once too often: ignore rather than free twice
@@ -273,7 +318,7 @@ BusyScope::~BusyScope() {
     if (--obj_->busy == 0 && obj_->doomed) Destroy(obj_);
 }
 
-void FireEvent(dg_object* obj, const EventInfo& event, const dg_variant* args, std::uint32_t argc) noexcept {
+void FireEvent(Object* obj, const EventInfo& event, const EventValue* args, std::uint32_t argc) noexcept {
     if (obj->sinks.empty()) return;
     ++obj->busy;
     try {
@@ -283,10 +328,10 @@ void FireEvent(dg_object* obj, const EventInfo& event, const dg_variant* args, s
                                                [&](const SinkEntry& s) { return s.cookie == entry.cookie; });
             if (!connected) continue;
             const std::uint32_t n = std::min(argc, kMaxEventArgs);
-            dg_variant copy[kMaxEventArgs];
+            EventValue copy[kMaxEventArgs];
             std::copy(args, args + n, copy);
             try {
-                entry.sink(entry.context, event.dispid, event.name, copy, n);
+                entry.sink->Deliver(event, copy, n);
             } catch (...) {
                 // A sink's failure stays with the sink.
             }
@@ -301,10 +346,8 @@ void FireEvent(dg_object* obj, const EventInfo& event, const dg_variant* args, s
     }
 }
 
+Object::Object(const ClassInfo& info) : cls(info), owner(std::this_thread::get_id()) { liveObjects.fetch_add(1); }
+
+Object::~Object() { liveObjects.fetch_sub(1); }
+
 }  // namespace dg::component
-
-dg_object::dg_object(const dg::component::ClassInfo& info) : cls(info), owner(std::this_thread::get_id()) {
-    dg::component::liveObjects.fetch_add(1);
-}
-
-dg_object::~dg_object() { dg::component::liveObjects.fetch_sub(1); }

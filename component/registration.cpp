@@ -187,7 +187,7 @@ dg_status RegisterServer() {
     try {
         const fs::path file = RegistryFilePath();
         const std::string library = LibraryFilePath();
-        const std::string libid = FormatGuid(DG_LIBID_Dutygate);
+        const std::string libid = FormatGuid(kLibId);
         fs::create_directories(file.parent_path());
         FolderLock lock(file.parent_path());
         ordered_json doc = ReadRegistry(file);
@@ -226,7 +226,7 @@ dg_status UnregisterServer() {
         std::error_code ec;
         if (!fs::exists(file.parent_path(), ec)) return DG_S_OK;  // nothing was written
         const std::string library = LibraryFilePath();
-        const std::string libid = FormatGuid(DG_LIBID_Dutygate);
+        const std::string libid = FormatGuid(kLibId);
         {
             FolderLock lock(file.parent_path());
             if (!fs::exists(file, ec)) return DG_S_OK;
@@ -257,7 +257,7 @@ dg_status UnregisterServer() {
             }
             if (typeLibGone) {
                 for (const ClassInfo& cls : Classes()) {
-                    for (const dg_guid* iid : {cls.iid, cls.diid}) {
+                    for (const Guid* iid : {cls.iid, cls.diid}) {
                         EraseIf(doc, "Interface", FormatGuid(*iid),
                                 [&](const ordered_json& e) { return HasString(e, "TypeLib", libid); });
                     }

@@ -16,29 +16,29 @@ thread_local std::string lastError;
 
 }  // namespace
 
-const char* StandardDescription(dg_status status) noexcept {
+const char* StandardDescription(Status status) noexcept {
     switch (status) {
-        case DG_E_UNEXPECTED: return "Catastrophic failure";
-        case DG_E_NOINTERFACE: return "No such interface supported";
-        case DG_E_POINTER: return "Invalid pointer";
-        case DG_E_FAIL: return "Unspecified error";
-        case DG_E_OUTOFMEMORY: return "Not enough memory resources are available to complete this operation.";
-        case DG_E_INVALIDARG: return "The parameter is incorrect.";
-        case DG_E_UNKNOWN_NAME: return "Unknown name.";
-        case DG_E_MEMBER_NOT_FOUND: return "Member not found.";
-        case DG_E_BAD_PARAM_COUNT: return "Invalid number of parameters.";
-        case DG_E_INVALID_CLASS_STRING: return "Invalid class string";
-        case DG_E_CLASS_NOT_REGISTERED: return "Class not registered";
-        case DG_E_CLASS_NOT_AVAILABLE: return "ClassFactory cannot supply requested class";
-        case DG_E_NO_CONNECTION: return "Connection does not exist";
-        case DG_E_SELFREG_CLASS: return "Error registering the classes";
-        case DG_E_WRONG_THREAD:
+        case kUnexpected: return "Catastrophic failure";
+        case kNoInterface: return "No such interface supported";
+        case kPointer: return "Invalid pointer";
+        case kFail: return "Unspecified error";
+        case kOutOfMemory: return "Not enough memory resources are available to complete this operation.";
+        case kInvalidArg: return "The parameter is incorrect.";
+        case kUnknownName: return "Unknown name.";
+        case kMemberNotFound: return "Member not found.";
+        case kBadParamCount: return "Invalid number of parameters.";
+        case kInvalidClassString: return "Invalid class string";
+        case kClassNotRegistered: return "Class not registered";
+        case kClassNotAvailable: return "ClassFactory cannot supply requested class";
+        case kNoConnection: return "Connection does not exist";
+        case kSelfRegClass: return "Error registering the classes";
+        case kWrongThread:
             return "The application called an interface that was marshalled for a different thread.";
         default: return "";
     }
 }
 
-dg_status Fail(dg_status status, std::string_view description) {
+Status Fail(Status status, std::string_view description) {
     try {
         if (description.empty()) description = StandardDescription(status);
         lastError.assign(description);
@@ -48,7 +48,7 @@ dg_status Fail(dg_status status, std::string_view description) {
     return status;
 }
 
-dg_status FailFromCurrentException() noexcept {
+Status FailFromCurrentException() noexcept {
     try {
         throw;
     } catch (const ui::UiError& e) {
@@ -58,11 +58,11 @@ dg_status FailFromCurrentException() noexcept {
     } catch (const store::StoreError& e) {
         return Fail(store::kStatusStoreFailure, e.what());
     } catch (const std::bad_alloc&) {
-        return Fail(DG_E_OUTOFMEMORY);
+        return Fail(kOutOfMemory);
     } catch (const std::exception& e) {
-        return Fail(DG_E_UNEXPECTED, e.what());
+        return Fail(kUnexpected, e.what());
     } catch (...) {
-        return Fail(DG_E_UNEXPECTED);
+        return Fail(kUnexpected);
     }
 }
 

@@ -4,27 +4,27 @@
 // leaves the library.
 #include <string_view>
 
-#include "dutygate/dutygate.h"
+#include "component/identifiers.h"
 
 namespace dg::component {
 
 // Records `description` (or, when empty, the standard text of `status`) as
 // this thread's last failure and returns `status`.
-dg_status Fail(dg_status status, std::string_view description = {});
+Status Fail(Status status, std::string_view description = {});
 
 // Maps the exception being handled to a status and records its description:
 // ui::UiError and shift::ShiftError carry their own status, store::StoreError
 // gives E_FAIL, std::bad_alloc E_OUTOFMEMORY, anything else E_UNEXPECTED.
-dg_status FailFromCurrentException() noexcept;
+Status FailFromCurrentException() noexcept;
 
 const char* LastError() noexcept;
 
 // The standard description of a status value ("Unknown name." for
 // DISP_E_UNKNOWNNAME, ...), "" for one without.
-const char* StandardDescription(dg_status status) noexcept;
+const char* StandardDescription(Status status) noexcept;
 
 template <typename Body>
-dg_status Guarded(Body&& body) noexcept {
+Status Guarded(Body&& body) noexcept {
     try {
         return body();
     } catch (...) {

@@ -17,7 +17,7 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json Guid(const dg_guid& g) { return FormatGuid(g); }
+ordered_json GuidJson(const Guid& g) { return FormatGuid(g); }
 
 ordered_json DualInterface(const ClassInfo& cls) {
     ordered_json members = ordered_json::array();
@@ -27,7 +27,7 @@ ordered_json DualInterface(const ClassInfo& cls) {
     }
     return {{"name", cls.defaultInterface},
             {"kind", "dual"},
-            {"guid", Guid(*cls.iid)},
+            {"guid", GuidJson(*cls.iid)},
             {"flags", {"hidden", "nonextensible", "oleautomation"}},
             {"base", "IDispatch"},
             {"members", members}};
@@ -36,7 +36,7 @@ ordered_json DualInterface(const ClassInfo& cls) {
 ordered_json CoClass(const ClassInfo& cls) {
     return {{"name", cls.name},
             {"kind", "coclass"},
-            {"guid", Guid(*cls.clsid)},
+            {"guid", GuidJson(*cls.clsid)},
             {"flags", {"appobject", "predeclid"}},
             {"creatable", true},
             {"progid", cls.progid},
@@ -51,7 +51,7 @@ ordered_json EventInterface(const ClassInfo& cls) {
         {"name", cls.event.name}, {"dispid", cls.event.dispid}, {"params", params}, {"result", "VOID"}};
     return {{"name", cls.sourceInterface},
             {"kind", "dispinterface"},
-            {"guid", Guid(*cls.diid)},
+            {"guid", GuidJson(*cls.diid)},
             {"flags", {"hidden", "nonextensible"}},
             {"members", ordered_json::array({member})}};
 }
@@ -63,7 +63,7 @@ std::string BuildTypeLibrary() {
         {"name", "Dutygate"},
         {"version", "3.0"},
         {"lcid", 1033},
-        {"guid", Guid(DG_LIBID_Dutygate)},
+        {"guid", GuidJson(kLibId)},
         {"imports", {"stdole2.tlb"}},
         {"types",
          {DualInterface(password), CoClass(password), DualInterface(shift), CoClass(shift),

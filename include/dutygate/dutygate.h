@@ -76,11 +76,14 @@ DG_API const char *dg_type_library(void);          /* the interface description 
 DG_API const char *dg_version(void);               /* "1.00.0015" */
 
 /* Registration: $XDG_DATA_HOME/dutygate/registry.json, or
- * ~/.local/share/dutygate/registry.json. */
+ * ~/.local/share/dutygate/registry.json. On Windows, <ole2.h> declares these
+ * four entry points with its own types, and Dutygate.dll exports them. */
+#if !defined(_WIN32)
 DG_API dg_status DllRegisterServer(void);
 DG_API dg_status DllUnregisterServer(void);
 DG_API dg_status DllGetClassObject(const dg_guid *clsid, const dg_guid *iid, void **out);
 DG_API dg_status DllCanUnloadNow(void);
+#endif
 DG_API dg_status dg_factory_create_instance(dg_class_factory *factory, dg_object **out);
 DG_API dg_status dg_factory_lock_server(dg_class_factory *factory, int lock);
 DG_API uint32_t  dg_factory_add_ref(dg_class_factory *factory);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "component/identifiers.h"
 #include "dutygate/dutygate.h"
 #include "dutygate/dutygate.hpp"
 #include "sink_recorder.h"
@@ -29,6 +30,17 @@ protected:
         return obj;
     }
 };
+
+// The public header repeats the identifiers that Dutygate.dll also uses.
+TEST(AbiIdentifiers, AgreeWithTheSharedClassTable) {
+    namespace c = dg::component;
+    const std::pair<dg_guid, c::Guid> pairs[] = {
+        {DG_LIBID_Dutygate, c::kLibId},          {DG_CLSID_clsPassword, c::kClsidPassword},
+        {DG_CLSID_clsShiftClass, c::kClsidShiftClass}, {DG_IID__clsPassword, c::kIidPassword},
+        {DG_IID__clsShiftClass, c::kIidShiftClass},    {DG_DIID___clsPassword, c::kDiidPassword},
+        {DG_DIID___clsShiftClass, c::kDiidShiftClass}, {DG_GUID_ProgIdCustomData, c::kProgIdCustomData}};
+    for (const auto& [abi, shared] : pairs) EXPECT_EQ(std::memcmp(&abi, &shared, sizeof abi), 0);
+}
 
 TEST_F(AbiTest, CreatesByProgIdOrClsidAndRefusesUnknownClasses) {
     for (const char* name : {"Dutygate.clsPassword", "dutygate.CLSSHIFTCLASS", DG_CLSID_CLSPASSWORD_STRING,

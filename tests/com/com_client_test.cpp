@@ -1,0 +1,452 @@
+// Dutygate.dll as a host sees it: registered by regsvr32, then created and
+// called through the automation runtime only.
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "component/class_table.h"
+#include "component/guid.h"
+#include "component/win32/win_guid.h"
+
+namespace {
+
+namespace dc = dg::component;
+const bool kWin64 = sizeof(void*) == 8;
+
+std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }  // ASCII only
+std::wstring GuidText(const dc::Guid& g) { return W(dc::FormatGuid(g)); }
+std::wstring ExeDir() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path().wstring();
+}
+std::wstring OwnDll() { return ExeDir() + L"\\Dutygate.dll"; }
+std::wstring OtherDll() { return ExeDir() + (kWin64 ? L"\\..\\x86\\Dutygate.dll" : L"\\..\\x64\\Dutygate.dll"); }
+// The Unix path of a source file as Wine shows it.
+std::wstring SourceFile(const char* unixPath) { return L"Z:" + std::filesystem::path(unixPath).make_preferred().native(); }
+
+// Runs `body` while another thread calls `repeat` every 200 ms.
+void WhileRunning(const std::function<void()>& repeat, const std::function<void()>& body) {
+    std::atomic<bool> done{false};
+    std::thread helper([&] { while (repeat && !done) repeat(), Sleep(200); });
+    body();
+    done = true;
+    helper.join();
+}
+
+// Runs a program and returns its exit code; `out` gets its standard output.
+DWORD RunProgram(std::wstring command, std::string* out = nullptr, const std::function<void(DWORD)>& whileRunning = {}) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &sa, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si, si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
+    CloseHandle(writeEnd);
+    DWORD code = ~0u, n = 0;
+    WhileRunning(whileRunning ? [&] { whileRunning(pi.dwProcessId); } : std::function<void()>{}, [&] {
+        for (char buffer[4096]; ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0;)
+            if (out) out->append(buffer, n);
+        WaitForSingleObject(pi.hProcess, 120000);
+    });
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess), CloseHandle(pi.hThread), CloseHandle(readEnd);
+    return code;
+}
+
+std::wstring SystemDir(bool otherBitness) {
+    wchar_t dir[MAX_PATH];
+    if (!otherBitness) GetSystemDirectoryW(dir, MAX_PATH);  // syswow64 for an x86 process
+    else if (kWin64) GetSystemWow64DirectoryW(dir, MAX_PATH);
+    else GetWindowsDirectoryW(dir, MAX_PATH), lstrcatW(dir, L"\\sysnative");
+    return dir;
+}
+DWORD Regsvr32(const std::wstring& args, const std::wstring& dll, bool other = false) {
+    return RunProgram(L"\"" + SystemDir(other) + L"\\regsvr32.exe\" /s " + args + L" \"" + dll + L"\"");
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    return RegCloseKey(key), true;
+}
+std::wstring ClassKey(const dc::ClassInfo& c) { return L"Software\\Classes\\CLSID\\" + GuidText(*c.clsid); }
+std::wstring LibKey(const wchar_t* sys) { return L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId) + L"\\3.0\\409\\" + sys; }
+
+// Answers what a thread shows: message boxes with OK, our forms by window
+// title (the login form's OK button by its control name).
+struct Found {
+    const wchar_t* name;
+    HWND hwnd;
+};
+BOOL CALLBACK FindControl(HWND child, LPARAM p) {
+    auto* f = reinterpret_cast<Found*>(p);
+    wchar_t text[64] = L"";
+    const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(child, L"DutygateControl")));
+    if (atom && GlobalGetAtomNameW(atom, text, 64) && lstrcmpW(text, f->name) == 0) return f->hwnd = child, FALSE;
+    return TRUE;
+}
+BOOL CALLBACK AnswerWindow(HWND w, LPARAM p) {
+    DWORD pid = 0;
+    const DWORD tid = GetWindowThreadProcessId(w, &pid);
+    const auto* want = reinterpret_cast<const DWORD*>(p);
+    if (!IsWindowVisible(w) || pid != want[0] || (want[1] && tid != want[1])) return TRUE;
+    wchar_t cls[32] = L"", title[64] = L"";
+    GetClassNameW(w, cls, 32), GetWindowTextW(w, title, 64);
+    Found ok{L"cmdOK", nullptr};
+    if (lstrcmpW(cls, L"#32770") == 0) PostMessageW(w, WM_COMMAND, IDOK, 0);
+    else if (lstrcmpW(title, L"用户登陆") == 0) EnumChildWindows(w, FindControl, reinterpret_cast<LPARAM>(&ok));
+    else PostMessageW(w, WM_CLOSE, 0, 0);
+    if (ok.hwnd) PostMessageW(ok.hwnd, BM_CLICK, 0, 0);
+    return TRUE;
+}
+void AnswerWindows(DWORD pid, DWORD tid) {
+    const DWORD want[2] = {pid, tid};
+    EnumWindows(AnswerWindow, reinterpret_cast<LPARAM>(want));
+}
+
+// An event sink recording each call: dispid and the argument types as given.
+struct Sink : IDispatch {
+    std::vector<std::vector<VARIANT>> calls;
+    HRESULT answer = S_OK;
+    std::function<void()> inside;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = (iid == IID_IUnknown || iid == IID_IDispatch) ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
+        calls.emplace_back();
+        for (UINT i = 0; i < p->cArgs; ++i) VariantCopy(&calls.back().emplace_back(), &p->rgvarg[i]);
+        EXPECT_EQ(id, 1);
+        if (inside) inside();
+        return answer;
+    }
+};
+
+class Com : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("dgcom" + std::to_string(GetCurrentProcessId()));
+        std::filesystem::create_directories(dir_);
+        SetCurrentDirectoryW(dir_.c_str());
+        ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    }
+    void TearDown() override {
+        CoUninitialize();
+        EXPECT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
+        SetCurrentDirectoryW(ExeDir().c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    static IDispatch* Create(const wchar_t* progid) {
+        CLSID clsid{};
+        IDispatch* d = nullptr;
+        EXPECT_EQ(CLSIDFromProgID(progid, &clsid), S_OK);
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, (void**)&d), S_OK);
+        return d;
+    }
+    static DISPID Id(IDispatch* d, const wchar_t* name, HRESULT expect = S_OK) {
+        DISPID id = 0;
+        EXPECT_EQ(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, 0, &id), expect) << name;
+        return id;
+    }
+    // The connection point of the object's default source, found as WithEvents finds it.
+    static IConnectionPoint* Connect(IDispatch* d, Sink* sink, DWORD* cookie) {
+        IProvideClassInfo2* info = nullptr;
+        IConnectionPointContainer* cpc = nullptr;
+        IConnectionPoint* cp = nullptr;
+        GUID source{};
+        EXPECT_EQ(d->QueryInterface(IID_IProvideClassInfo2, (void**)&info), S_OK);
+        EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+        EXPECT_EQ(d->QueryInterface(IID_IConnectionPointContainer, (void**)&cpc), S_OK);
+        EXPECT_EQ(cpc->FindConnectionPoint(source, &cp), S_OK);
+        EXPECT_EQ(cp->Advise(sink, cookie), S_OK);
+        info->Release(), cpc->Release();
+        return cp;
+    }
+    static HRESULT Call(IDispatch* d, DISPID id, UINT argc = 0, EXCEPINFO* e = nullptr, VARIANT* r = nullptr) {
+        VARIANT args[2];
+        for (VARIANT& a : args) VariantInit(&a), V_VT(&a) = VT_I2, V_I2(&a) = 1;
+        DISPPARAMS p{args, nullptr, argc, 0};
+        return d->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &p, r, e, nullptr);
+    }
+    std::filesystem::path dir_;
+};
+
+TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
+    for (const dc::ClassInfo& c : dc::Classes()) {
+        IUnknown* u = nullptr;
+        EXPECT_EQ(CoCreateInstance(dc::ToWinGuid(*c.clsid), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, (void**)&u), S_OK);
+        if (u) u->Release();
+        IDispatch* d = Create(W(c.progid).c_str());
+        ASSERT_NE(d, nullptr);
+        for (const dc::MemberInfo& m : c.members) {
+            std::wstring lower = W(m.name);
+            CharLowerW(lower.data());
+            EXPECT_EQ(Id(d, lower.c_str()), m.dispid);
+            EXPECT_EQ(Call(d, m.dispid, 1), DISP_E_BADPARAMCOUNT) << m.name;
+        }
+        Id(d, L"NoSuchMember", DISP_E_UNKNOWNNAME);
+        EXPECT_EQ(Call(d, 0x12345), DISP_E_MEMBERNOTFOUND);
+        d->Release();
+    }
+    IDispatch* shift = Create(L"Dutygate.clsShiftClass");
+    VARIANT r;
+    VariantInit(&r), V_VT(&r) = VT_I4;
+    EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, nullptr, &r), S_OK);
+    EXPECT_EQ(V_VT(&r), VT_EMPTY);
+    // From another thread the raw pointer is refused.
+    std::thread([&] { EXPECT_EQ(Call(shift, dc::kDispidShiftClass), RPC_E_WRONG_THREAD); }).join();
+    // Another apartment goes through the runtime's marshalling of the dual
+    // interface (the type library marshaller) while this one pumps messages.
+    IStream* stream = nullptr;
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, shift, &stream), S_OK);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HRESULT across = E_FAIL;
+    std::thread other([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IDispatch *proxy = nullptr, *dual = nullptr;
+        CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, (void**)&proxy);
+        if (proxy && SUCCEEDED(proxy->QueryInterface(dc::ToWinGuid(dc::kIidShiftClass), (void**)&dual)))
+            across = Call(dual, dc::kDispidShiftClass), dual->Release();
+        if (proxy) proxy->Release();
+        CoUninitialize();
+        SetEvent(done);
+    });
+    while (MsgWaitForMultipleObjects(1, &done, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);
+    other.join();
+    CloseHandle(done);
+    EXPECT_EQ(across, S_OK);
+    shift->Release();
+
+    // A failure inside a method: its status and description, as EXCEPINFO and IErrorInfo.
+    sqlite3* db = nullptr;
+    sqlite3_open("mdb\\Para.mdb", &db);
+    sqlite3_exec(db, "UPDATE tblClassTime SET 班制 = 40000", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    // The settings message at creation is answered by the helper thread.
+    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] { shift = Create(L"Dutygate.clsShiftClass"); });
+    EXCEPINFO e{};
+    EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, &e), DISP_E_EXCEPTION);
+    EXPECT_EQ(static_cast<unsigned>(e.scode), 0x800A0006u);
+    EXPECT_TRUE(e.bstrDescription && *e.bstrDescription);
+    ISupportErrorInfo* support = nullptr;
+    ASSERT_EQ(shift->QueryInterface(IID_ISupportErrorInfo, (void**)&support), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(dc::ToWinGuid(dc::kIidShiftClass)), S_OK);
+    support->Release();
+    shift->Release();
+
+    // DllCanUnloadNow and the class factories, through the DLL the runtime loaded.
+    IDispatch* d = Create(L"Dutygate.clsPassword");
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    ASSERT_NE(dll, nullptr);
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    auto getClass = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
+    EXPECT_EQ(canUnload(), S_FALSE);
+    d->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    IClassFactory* f = nullptr;
+    ASSERT_EQ(CoGetClassObject(dc::ToWinGuid(dc::kClsidShiftClass), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               (void**)&f), S_OK);
+    f->LockServer(TRUE);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    f->LockServer(FALSE), f->Release();
+    EXPECT_EQ(canUnload(), S_OK);
+    void* none = nullptr;
+    EXPECT_EQ(getClass(dc::ToWinGuid(dc::kIidPassword), IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
+    Create(L"Dutygate.clsShiftClass")->Release();  // the database with its default row
+    std::time_t now = std::time(nullptr);
+    if (std::localtime(&now)->tm_sec < 1 || std::localtime(&now)->tm_sec > 57) Sleep(4000), now = std::time(nullptr);
+    char sql[128];
+    std::strftime(sql, sizeof sql, "UPDATE tblClassTime SET 班制 = 1, Class1 = '1899-12-30 %H:%M:00'", std::localtime(&now));
+    sqlite3* db = nullptr;
+    sqlite3_open("mdb\\Para.mdb", &db);
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    IDispatch* shift = Create(L"Dutygate.clsShiftClass");
+    Sink failing, recording, leaving;
+    failing.answer = E_FAIL;
+    DWORD cookies[3] = {};
+    Connect(shift, &failing, &cookies[0])->Release();
+    Connect(shift, &recording, &cookies[1])->Release();
+    IConnectionPoint* cp = Connect(shift, &leaving, &cookies[2]);
+    leaving.inside = [&] { EXPECT_EQ(cp->Unadvise(cookies[2]), S_OK); };
+    for (int i = 0; i < 3 && recording.calls.empty(); ++i, Sleep(1000))
+        EXPECT_EQ(Call(shift, dc::kDispidShiftClass), S_OK);
+    ASSERT_EQ(recording.calls.size(), 1u);
+    EXPECT_EQ(failing.calls.size(), 1u);
+    EXPECT_EQ(leaving.calls.size(), 1u);
+    const auto& a = recording.calls[0];  // reverse order: dDateNow first
+    ASSERT_EQ(a.size(), 4u);
+    EXPECT_TRUE(V_VT(&a[3]) == VT_I2 && V_I2(&a[3]) == 1);
+    EXPECT_TRUE(V_VT(&a[2]) == VT_BSTR && std::wstring(V_BSTR(&a[2])) == L"1");
+    EXPECT_TRUE(V_VT(&a[1]) == VT_BSTR && std::wstring(V_BSTR(&a[1])) == L"甲班");
+    ASSERT_EQ(V_VT(&a[0]), VT_DATE);
+    EXPECT_EQ(V_DATE(&a[0]), static_cast<double>(static_cast<long>(V_DATE(&a[0]))));
+    EXPECT_EQ(cp->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
+    cp->Release();
+    shift->Release();
+}
+
+TEST_F(Com, BackAdminFromARealLogin) {
+    IDispatch* password = Create(L"Dutygate.clsPassword");
+    Sink sink;
+    DWORD cookie = 0;
+    IConnectionPoint* cp = Connect(password, &sink, &cookie);
+    const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    // The operator, on another thread: OK in the login form (the default
+    // password of a fresh database).
+    WhileRunning([&] { AnswerWindows(pid, tid); },
+                 [&] { EXPECT_EQ(Call(password, dc::kDispidShowDialog), S_OK); });
+    ASSERT_EQ(sink.calls.size(), 1u);
+    ASSERT_EQ(sink.calls[0].size(), 2u);
+    EXPECT_TRUE(V_VT(&sink.calls[0][1]) == VT_I2 && V_I2(&sink.calls[0][1]) == 1);  // Data: the level
+    EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);                                        // iCommand
+    cp->Unadvise(cookie), cp->Release(), password->Release();
+}
+
+TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadTypeLibEx(OwnDll().c_str(), REGKIND_NONE, &lib), S_OK);
+    TLIBATTR* la = nullptr;
+    lib->GetLibAttr(&la);
+    EXPECT_TRUE(la->lcid == 0x0409 && la->wMajorVerNum == 3 && la->wMinorVerNum == 0);
+    EXPECT_EQ(la->syskind, kWin64 ? SYS_WIN64 : SYS_WIN32);
+    lib->ReleaseTLibAttr(la);
+    std::stringstream idl;
+    idl << std::ifstream(std::filesystem::path(SourceFile(DG_IDL_FILE))).rdbuf();
+    const std::vector<std::wstring> order{L"_clsPassword", L"clsPassword", L"_clsShiftClass", L"clsShiftClass",
+                                          L"__clsPassword", L"__clsShiftClass"};
+    ASSERT_EQ(lib->GetTypeInfoCount(), order.size());
+    for (UINT i = 0; i < order.size(); ++i) {
+        ITypeInfo* ti = nullptr;
+        BSTR name = nullptr;
+        TYPEATTR* ta = nullptr;
+        lib->GetTypeInfo(i, &ti), ti->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        EXPECT_EQ(std::wstring(name), order[i]);
+        ti->GetTypeAttr(&ta);
+        std::string guid = dc::FormatGuid(*reinterpret_cast<const dc::Guid*>(&ta->guid));
+        EXPECT_NE(idl.str().find("uuid(" + guid.substr(1, 36) + ")"), std::string::npos) << guid;
+        const WORD flags = ta->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE, expected = ta->typekind == TKIND_COCLASS
+            ? TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID
+            : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
+        EXPECT_EQ(flags, expected) << i;
+        if (ta->typekind == TKIND_DISPATCH && (flags & TYPEFLAG_FDUAL)) {  // its vtable half: methods after IDispatch's
+            HREFTYPE ref;
+            ITypeInfo* vt = nullptr;
+            FUNCDESC* fd = nullptr;
+            TYPEATTR* va = nullptr;
+            ti->GetRefTypeOfImplType(-1, &ref), ti->GetRefTypeInfo(ref, &vt), vt->GetTypeAttr(&va);
+            EXPECT_TRUE(va->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+            vt->ReleaseTypeAttr(va);
+            vt->GetFuncDesc(0, &fd);
+            EXPECT_EQ(fd->oVft, 7 * static_cast<int>(sizeof(void*)));
+            vt->ReleaseFuncDesc(fd), vt->Release();
+        }
+        ti->ReleaseTypeAttr(ta), SysFreeString(name), ti->Release();
+    }
+    lib->Release();
+
+    std::vector<char> data(GetFileVersionInfoSizeW(OwnDll().c_str(), nullptr));
+    ASSERT_TRUE(GetFileVersionInfoW(OwnDll().c_str(), 0, data.size(), data.data()));
+    auto value = [&](const wchar_t* key) -> std::wstring {
+        void* p = nullptr;
+        UINT n = 0;
+        std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
+        return VerQueryValueW(data.data(), path.c_str(), &p, &n) ? std::wstring(static_cast<wchar_t*>(p)) : L"<none>";
+    };
+    EXPECT_EQ(value(L"ProductName"), L"Dutygate");
+    EXPECT_EQ(value(L"OriginalFilename"), L"Dutygate.dll");
+    EXPECT_TRUE(value(L"FileVersion") == L"1.00.0015" && value(L"ProductVersion") == L"1.00.0015");
+    EXPECT_EQ(value(L"OLESelfRegister"), L"");
+    EXPECT_EQ(value(L"CompanyName"), L"<none>");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    DWORD* translation = nullptr;
+    UINT n = 0;
+    VerQueryValueW(data.data(), L"\\", (void**)&fixed, &n);
+    EXPECT_TRUE(fixed->dwFileVersionMS == 0x00010000u && fixed->dwFileVersionLS == 15u);
+    VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", (void**)&translation, &n);
+    EXPECT_EQ(*translation, 0x04B00409u);
+}
+
+TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
+    const REGSAM other = kWin64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const wchar_t* own = kWin64 ? L"win64" : L"win32", *theirs = kWin64 ? L"win32" : L"win64";
+    for (const dc::ClassInfo& c : dc::Classes()) {
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c) + L"\\InprocServer32"));
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, W(c.progid) + L"\\CLSID"));
+    }
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(own)));
+    // Per user: the same keys under the user's classes; nothing left after.
+    EXPECT_EQ(Regsvr32(L"/n /i:user", OwnDll()), 0u);
+    for (const bool installed : {true, false}) {
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, ClassKey(dc::Classes()[1]) + L"\\InprocServer32"), installed);
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\Dutygate.clsShiftClass\\CLSID"), installed);
+        if (installed) {
+            EXPECT_EQ(Regsvr32(L"/u /n /i:user", OwnDll()), 0u);
+        }
+    }
+    EXPECT_NE(Regsvr32(L"/n /i:nobody", OwnDll()), 0u);
+
+    if (!std::filesystem::exists(OtherDll())) GTEST_SKIP() << "the other bitness is not built";
+    ASSERT_EQ(Regsvr32(L"", OtherDll(), true), 0u);
+    ASSERT_EQ(Regsvr32(L"/u", OwnDll()), 0u);  // the other keeps working
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(dc::Classes()[0])));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(dc::Classes()[0]) + L"\\InprocServer32", other));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Dutygate.clsPassword\\CLSID"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(own)));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(theirs)));
+    ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
+    ASSERT_EQ(Regsvr32(L"/u", OtherDll(), true), 0u);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(dc::Classes()[0]) + L"\\InprocServer32", other));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(dc::Classes()[0]) + L"\\InprocServer32"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(own)));
+    IDispatch* d = Create(L"Dutygate.clsPassword");
+    if (d) d->Release();
+}
+
+// The late-bound path as a script host sees it: Wine's cscript of this
+// bitness runs the script, which prints "N passed, N failed".
+TEST_F(Com, ScriptHostCallsLateBound) {
+    std::string out;
+    RunProgram(L"\"" + SystemDir(false) + L"\\cscript.exe\" //nologo \"" + SourceFile(DG_VBS_FILE) + L"\"", &out,
+        [](DWORD pid) { AnswerWindows(pid, 0); });
+    int passed = -1, failed = -1;
+    const auto at = out.rfind(" passed, ");
+    ASSERT_NE(at, std::string::npos) << out;
+    std::sscanf(out.c_str() + out.rfind('\n', at) + 1, "%d passed, %d failed", &passed, &failed);
+    EXPECT_GT(passed, 0) << out;
+    EXPECT_EQ(failed, 0) << out;
+}
+
+}  // namespace
