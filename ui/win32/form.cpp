@@ -301,6 +301,11 @@ LRESULT HandleFormMessage(FormState* form, HWND hwnd, UINT message, WPARAM wPara
                 if (focus && focus != hwnd && GetAncestor(focus, GA_ROOT) == hwnd) form->lastFocus = focus;
                 return 0;
             }
+            {
+                // A late activation leaves a focus that is already on one of its controls.
+                HWND focus = GetFocus();
+                if (focus && focus != hwnd && GetAncestor(focus, GA_ROOT) == hwnd) return 0;
+            }
             [[fallthrough]];
         case WM_SETFOCUS:
             // The focus goes back to the control that had it, never to the form itself.

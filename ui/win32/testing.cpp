@@ -161,6 +161,17 @@ void RunNext() {
     Action action = std::move(d.actions.front());
     d.actions.pop_front();
     if (!action.deadline) action.deadline = GetTickCount64() + kGiveUpMs;
+    // Input goes to the active window, as the operator's would: wait until
+    // the form on top has been activated.
+    if (!box && GetActiveWindow() != forms.front()->hwnd && IsWindowEnabled(forms.front()->hwnd)) {
+        SetForegroundWindow(forms.front()->hwnd);
+        SetActiveWindow(forms.front()->hwnd);
+        if (GetActiveWindow() != forms.front()->hwnd && GetTickCount64() < action.deadline) {
+            d.actions.push_front(std::move(action));
+            Schedule(5);
+            return;
+        }
+    }
     // Scheduled before running: an action that opens a nested modal loop (a
     // real message box) lets the following actions run inside it.
     if (!d.actions.empty()) Schedule(0);
