@@ -148,9 +148,12 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64
 xvfb_pid=""
+keeper_pid=""
 cleanup() {
+    [ -z "$keeper_pid" ] || kill "$keeper_pid" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
     [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    rm -f "$out/wine-keeper.fifo"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -190,7 +193,22 @@ for view in /reg:64 /reg:32; do
         "$wine64" reg add "$substitutes" /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei' /f $view >/dev/null
     done
 done
+# A crashing test prints its backtrace and ends instead of waiting behind
+# Wine's crash dialog.
+"$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 wineserver -w
+
+# Wine's own processes (services, the desktop, device drivers) inherit the
+# standard error of the program that starts them and live until the last
+# program ends: ctest would wait for them on that test's output pipe. So a
+# keeper (cmd.exe reading a FIFO we hold open) starts them first, with its
+# output in a file, and keeps them running until the tests are done.
+rm -f "$out/wine-keeper.fifo"
+mkfifo "$out/wine-keeper.fifo"
+"$wine64" cmd.exe <"$out/wine-keeper.fifo" >"$out/wine-keeper.log" 2>&1 &
+keeper_pid=$!
+exec 9>"$out/wine-keeper.fifo"
+"$wine64" cmd.exe /c exit >/dev/null 2>&1
 
 # ---- tests ----
 summary=""
@@ -215,6 +233,9 @@ for arch in x86 x64; do
     failed=$((failed + bad))
     summary="$summary $arch: $line;"
 done
+exec 9>&-
+wait "$keeper_pid" 2>/dev/null || true
+keeper_pid=""
 wineserver -w 2>/dev/null || true
 
 printf '\n== Windows build and tests took %s s\n' "$(($(date +%s) - started))"
