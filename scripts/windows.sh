@@ -201,14 +201,16 @@ wineserver -w
 # Wine's own processes (services, the desktop, device drivers) inherit the
 # standard error of the program that starts them and live until the last
 # program ends: ctest would wait for them on that test's output pipe. So a
-# keeper (cmd.exe reading a FIFO we hold open) starts them first, with its
-# output in a file, and keeps them running until the tests are done.
+# keeper (cmd.exe reading a FIFO we hold open on descriptor 9) keeps them
+# running until the tests are done, and a first program with its output in
+# /dev/null starts them. Nothing else may inherit descriptor 9, or the keeper
+# would never see the end of its input.
 rm -f "$out/wine-keeper.fifo"
 mkfifo "$out/wine-keeper.fifo"
 "$wine64" cmd.exe <"$out/wine-keeper.fifo" >"$out/wine-keeper.log" 2>&1 &
 keeper_pid=$!
 exec 9>"$out/wine-keeper.fifo"
-"$wine64" cmd.exe /c exit >/dev/null 2>&1
+"$wine64" cmd.exe /c exit >/dev/null 2>&1 9>&-
 
 # ---- tests ----
 summary=""
@@ -218,7 +220,7 @@ status=0
 for arch in x86 x64; do
     step "tests $arch (Wine)"
     log="$out/$arch/ctest.log"
-    if ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" 2>&1 | tee "$log"; then :; fi
+    if ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" 2>&1 9>&- | tee "$log"; then :; fi
     line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
     if [ -z "$line" ]; then
         echo "$arch: no test summary (did ctest find any tests?)" >&2
@@ -234,9 +236,13 @@ for arch in x86 x64; do
     summary="$summary $arch: $line;"
 done
 exec 9>&-
-wait "$keeper_pid" 2>/dev/null || true
+for _ in $(seq 1 300); do
+    kill -0 "$keeper_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$keeper_pid" 2>/dev/null || true
 keeper_pid=""
-wineserver -w 2>/dev/null || true
+timeout 60 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 
 printf '\n== Windows build and tests took %s s\n' "$(($(date +%s) - started))"
 echo "==${summary}"
