@@ -148,9 +148,12 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 wine64=/usr/lib/wine/wine64
 xvfb_pid=""
+keeper_pid=""
 cleanup() {
+    [ -z "$keeper_pid" ] || kill "$keeper_pid" 2>/dev/null || true
     wineserver -k 2>/dev/null || true
     [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+    rm -f "$out/wine-keeper.fifo"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -195,7 +198,24 @@ done
 # Windows that Wine draws itself: with no window manager on Xvfb, a managed
 # window waits seconds for a manager to withdraw it each time it hides.
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+# A crashing test prints its backtrace and ends instead of waiting behind
+# Wine's crash dialog.
+"$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
 wineserver -w
+
+# Wine's own processes (services, the desktop, device drivers) inherit the
+# standard error of the program that starts them and live until the last
+# program ends: ctest would wait for them on that test's output pipe. So a
+# keeper (cmd.exe reading a FIFO we hold open on descriptor 9) keeps them
+# running until the tests are done, and a first program with its output in
+# /dev/null starts them. Nothing else may inherit descriptor 9, or the keeper
+# would never see the end of its input.
+rm -f "$out/wine-keeper.fifo"
+mkfifo "$out/wine-keeper.fifo"
+"$wine64" cmd.exe <"$out/wine-keeper.fifo" >"$out/wine-keeper.log" 2>&1 &
+keeper_pid=$!
+exec 9>"$out/wine-keeper.fifo"
+"$wine64" cmd.exe /c exit >/dev/null 2>&1 9>&-
 
 # ---- tests ----
 summary=""
@@ -207,8 +227,8 @@ for arch in x86 x64; do
     log="$out/$arch/ctest.log"
     # The dialog pictures test leaves the four dialogs here as PNG files.
     mkdir -p "$out/$arch/pictures"
-    export DG_SCREENSHOT_DIR="$("$wine64" winepath -w "$out/$arch/pictures" 2>/dev/null)"
-    if ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" 2>&1 | tee "$log"; then :; fi
+    export DG_SCREENSHOT_DIR="$("$wine64" winepath -w "$out/$arch/pictures" 2>/dev/null 9>&-)"
+    if ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" 2>&1 9>&- | tee "$log"; then :; fi
     line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
     if [ -z "$line" ]; then
         echo "$arch: no test summary (did ctest find any tests?)" >&2
@@ -223,7 +243,14 @@ for arch in x86 x64; do
     failed=$((failed + bad))
     summary="$summary $arch: $line;"
 done
-wineserver -w 2>/dev/null || true
+exec 9>&-
+for _ in $(seq 1 300); do
+    kill -0 "$keeper_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$keeper_pid" 2>/dev/null || true
+keeper_pid=""
+timeout 60 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 
 step "package"
 "$root/scripts/windows-package.sh" "$out" || status=1
