@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "component/object.h"
 #include "component/status.h"
@@ -64,8 +65,81 @@ public:
         for (UINT i = 0; i < n; ++i) VariantClear(&values[i]);
     }
 
+    IDispatch* Sink() const { return sink_; }
+
 private:
     IDispatch* sink_;
+};
+
+// A snapshot enumerator (IEnumConnectionPoints, IEnumConnections): it holds
+// its own references to the items it was made with.
+template <typename Enum, typename Item>
+class Enumerator final : public Enum {
+public:
+    Enumerator(std::vector<Item> items, const IID& iid) : items_(std::move(items)), iid_(iid) {
+        for (Item& item : items_) AddRefOf(item);
+        LockModule();
+    }
+    ~Enumerator() {
+        for (Item& item : items_) ReleaseOf(item);
+        UnlockModule();
+    }
+    Enumerator(const Enumerator&) = delete;
+    Enumerator& operator=(const Enumerator&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (out == nullptr) return E_POINTER;
+        if (iid == IID_IUnknown || iid == iid_) {
+            *out = static_cast<Enum*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
+        if (out == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && next_ < items_.size(); ++n, ++next_) {
+            out[n] = items_[next_];
+            AddRefOf(out[n]);
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG count) override {
+        const std::size_t left = items_.size() - next_;
+        next_ += count < left ? count : left;
+        return count <= left ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override {
+        next_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(Enum** out) override {
+        if (out == nullptr) return E_POINTER;
+        auto* copy = new (std::nothrow) Enumerator(items_, iid_);
+        if (copy) copy->next_ = next_;
+        *out = copy;
+        return copy ? S_OK : E_OUTOFMEMORY;
+    }
+
+private:
+    static void AddRefOf(IConnectionPoint* point) { point->AddRef(); }
+    static void ReleaseOf(IConnectionPoint* point) { point->Release(); }
+    static void AddRefOf(CONNECTDATA& data) { data.pUnk->AddRef(); }
+    static void ReleaseOf(CONNECTDATA& data) { data.pUnk->Release(); }
+
+    std::atomic<ULONG> refs_{1};
+    std::vector<Item> items_;
+    const IID iid_;
+    std::size_t next_ = 0;
 };
 
 class ComObject;
@@ -86,10 +160,7 @@ public:
     STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override;
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
     STDMETHODIMP Unadvise(DWORD cookie) override;
-    STDMETHODIMP EnumConnections(IEnumConnections** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
+    STDMETHODIMP EnumConnections(IEnumConnections** out) override;
 
 private:
     std::atomic<ULONG> refs_{1};
@@ -200,8 +271,16 @@ public:
 
     // IConnectionPointContainer: one point, for the class's event interface.
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
+        if (out == nullptr) return E_POINTER;
+        *out = nullptr;
+        auto* point = new (std::nothrow) ConnectionPoint(this);
+        if (!point) return E_OUTOFMEMORY;
+        try {
+            *out = new Enumerator<IEnumConnectionPoints, IConnectionPoint*>({point}, IID_IEnumConnectionPoints);
+        } catch (...) {
+        }
+        point->Release();  // the enumerator holds its own reference
+        return *out ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
         if (out == nullptr) return E_POINTER;
@@ -310,6 +389,24 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     }
     try {
         *cookie = component::Advise(owner_->Core(), std::move(adapter));
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    RunHandOffs();
+    if (CheckCaller(owner_->Core()) != kOk) return RPC_E_WRONG_THREAD;
+    try {
+        std::vector<CONNECTDATA> connections;
+        for (const SinkEntry& entry : owner_->Core()->sinks) {
+            if (auto* sink = dynamic_cast<DispatchSink*>(entry.sink.get()))
+                connections.push_back(CONNECTDATA{sink->Sink(), entry.cookie});
+        }
+        *out = new Enumerator<IEnumConnections, CONNECTDATA>(std::move(connections), IID_IEnumConnections);
     } catch (...) {
         return E_OUTOFMEMORY;
     }

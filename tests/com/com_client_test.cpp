@@ -183,6 +183,23 @@ protected:
         EXPECT_EQ(d->QueryInterface(IID_IConnectionPointContainer, (void**)&cpc), S_OK);
         EXPECT_EQ(cpc->FindConnectionPoint(source, &cp), S_OK);
         EXPECT_EQ(cp->Advise(sink, cookie), S_OK);
+        // As hosts that enumerate find them: the one point, and this sink among its connections.
+        IEnumConnectionPoints* points = nullptr;
+        IConnectionPoint* listed = nullptr;
+        IID listedIid{};
+        EXPECT_EQ(cpc->EnumConnectionPoints(&points), S_OK);
+        EXPECT_EQ(points->Next(1, &listed, nullptr), S_OK);
+        EXPECT_EQ(listed->GetConnectionInterface(&listedIid), S_OK);
+        EXPECT_TRUE(IsEqualIID(listedIid, source));
+        EXPECT_EQ(points->Next(1, &listed, nullptr), S_FALSE);
+        IEnumConnections* connections = nullptr;
+        CONNECTDATA data[2]{};
+        ULONG fetched = 0;
+        EXPECT_EQ(listed->EnumConnections(&connections), S_OK);
+        EXPECT_EQ(connections->Next(2, data, &fetched), S_FALSE);
+        EXPECT_TRUE(fetched >= 1 && data[fetched - 1].dwCookie == *cookie);
+        for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
+        connections->Release(), listed->Release(), points->Release();
         info->Release(), cpc->Release();
         return cp;
     }
