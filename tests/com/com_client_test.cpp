@@ -193,11 +193,11 @@ protected:
         EXPECT_TRUE(IsEqualIID(listedIid, source));
         EXPECT_EQ(points->Next(1, &listed, nullptr), S_FALSE);
         IEnumConnections* connections = nullptr;
-        CONNECTDATA data[2]{};
+        CONNECTDATA data[8]{};
         ULONG fetched = 0;
         EXPECT_EQ(listed->EnumConnections(&connections), S_OK);
-        EXPECT_EQ(connections->Next(2, data, &fetched), S_FALSE);
-        EXPECT_TRUE(fetched >= 1 && data[fetched - 1].dwCookie == *cookie);
+        EXPECT_EQ(connections->Next(8, data, &fetched), S_FALSE);
+        EXPECT_TRUE(fetched >= 1 && data[fetched - 1].dwCookie == *cookie);  // the newest last
         for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
         connections->Release(), listed->Release(), points->Release();
         info->Release(), cpc->Release();
