@@ -30,12 +30,13 @@ void ClearText(const std::string& control);                      // select all, 
 void Click(const std::string& control);                          // mouse click on a button
 enum class Key { Enter, Escape, Tab, Space, Home, End, Up, Down, Backspace };
 void PressKey(const std::string& control, Key key);              // moves the focus there first
-void Choose(const std::string& control, const std::string& item); // choose an item from a combo's list
+void Choose(const std::string& control, const std::string& item); // choose an item from a combo's list (it closes)
 void Focus(const std::string& control);                          // give it the focus (a click into it)
 void SpinUp(const std::string& control);                         // click the spinner's up arrow
 void SpinDown(const std::string& control);
 void CloseFromFrame();                                           // the window frame's close button
-void EndSession();                                               // the session ends (log-off, shut-down)
+void EndSession();                                               // the session ends (log-off, shut-down): the top form
+                                                                 // sees a close of CloseOrigin::System
 void ClickMessageBox(Answer button);                             // click a button of the real message box now open
 void Run(std::function<void()> action);                          // any code, in turn with the others
 
@@ -58,7 +59,7 @@ std::optional<std::string> CaptionOf(const std::string& formName);  // the windo
 std::optional<std::string> TextOf(const std::string& control);  // text, caption or combo text
 bool EnabledOf(const std::string& control);
 bool LockedOf(const std::string& control);                       // a text box that is read-only
-std::optional<std::string> ToolTipOf(const std::string& control);  // the hint shown over the control
+std::optional<std::string> ToolTipOf(const std::string& control);  // the hint shown over the control: its own, "" for none
 std::string FocusedControl();                                    // the control with the focus in the active form, or ""
 // Geometry in pixels: a control relative to its form's client area, or a
 // form's client area (left and top 0).

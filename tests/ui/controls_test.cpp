@@ -1,4 +1,4 @@
-// Controls: notifications, masks, locks, combo choices, the spinner, looks.
+// Controls: notifications, locks, combo choices, the spinner, enabling.
 #include <gtest/gtest.h>
 
 #include <algorithm>

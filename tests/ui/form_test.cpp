@@ -27,7 +27,6 @@ protected:
     }
 };
 
-// Windows of that name that still exist, shown or not.
 int ExistingWindows(const std::string& name) { return t::WindowsOf(name); }
 
 int VisibleWindows(const std::string& name) {
