@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ui/app.h"
+#include "ui/close_decision.h"
 #include "ui/win32/internal.h"
 
 #include <commctrl.h>
@@ -71,32 +72,8 @@ HBRUSH FormState::BrushFor(COLORREF color) {
 }
 
 bool FormState::RequestClose(CloseOrigin origin) {
-    if (!loaded) return true;
-    if (closing) return false;  // a close is already under way
-    closing = true;
-    const std::weak_ptr<char> watch = alive;
     Form* const form = owner;
-    bool refuse = false;
-    try {
-        refuse = form->OnQueryUnload(origin);
-    } catch (...) {
-        if (!watch.expired()) closing = false;
-        throw;
-    }
-    if (watch.expired()) return true;  // the form object was destroyed meanwhile
-    if (refuse || !loaded) {
-        closing = false;
-        return !loaded;
-    }
-    try {
-        form->OnUnload();
-    } catch (...) {
-        if (!watch.expired()) TearDown();  // the close was accepted: the window goes all the same
-        throw;
-    }
-    if (watch.expired()) return true;
-    TearDown();
-    return true;
+    return DecideClose(*this, [form, origin] { return form->OnQueryUnload(origin); }, [form] { form->OnUnload(); });
 }
 
 void FormState::TearDown() {
