@@ -30,6 +30,8 @@ if(TARGET dutygate)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/dutygate
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
     FILES_MATCHING PATTERN "*.h" PATTERN "*.hpp")
+  install(FILES ${PROJECT_BINARY_DIR}/include/dutygate/dutygate_version.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/dutygate COMPONENT development)
 
   # ---- CMake package ----
   install(EXPORT DutygateTargets NAMESPACE Dutygate:: FILE DutygateTargets.cmake

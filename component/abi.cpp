@@ -160,6 +160,8 @@ DG_API uint32_t dg_release(dg_object* obj) { return obj != nullptr ? Release(Cor
 
 DG_API const char* dg_last_error(void) { return LastError(); }
 
+DG_API const char* dg_status_text(dg_status status) { return StandardDescription(status); }
+
 DG_API int dg_process_events(int max_ms) {
     RunHandOffs();
     int open = -1;

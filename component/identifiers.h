@@ -29,6 +29,10 @@ inline constexpr Guid kProgIdCustomData{0x69A24E43, 0x13FC, 0x4FC8, {0xA9, 0xC3,
 
 inline constexpr std::uint16_t kLibVersionMajor = 3;
 inline constexpr std::uint16_t kLibVersionMinor = 0;
+// The same version as the registry and the interface description write it: "3.0".
+static_assert(kLibVersionMajor < 10 && kLibVersionMinor < 10, "one digit each in kLibVersionText");
+inline constexpr char kLibVersionText[] = {static_cast<char>('0' + kLibVersionMajor), '.',
+                                           static_cast<char>('0' + kLibVersionMinor), '\0'};
 inline constexpr std::uint32_t kLibLcid = 0x0409;
 
 inline constexpr std::int32_t kDispidShowDialog = 0x60030003;

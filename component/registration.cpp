@@ -26,8 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-constexpr const char* kTypeLibVersion = "3.0";
-
 std::runtime_error SystemError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
@@ -200,18 +198,18 @@ dg_status RegisterServer() {
                 {"InprocServer32", library},
                 {"ThreadingModel", "Apartment"},
                 {"TypeLib", libid},
-                {"Version", kTypeLibVersion},
+                {"Version", kLibVersionText},
             };
             Section(doc, "ProgID")[cls.progid] = {{"CLSID", clsid}};
         }
         ordered_json& typeLib = Section(doc, "TypeLib")[libid];
         if (!typeLib.is_object()) typeLib = ordered_json::object();
-        typeLib[kTypeLibVersion] = {{"Name", "Dutygate"}, {"LCID", 1033}, {"Path", library}};
+        typeLib[kLibVersionText] = {{"Name", "Dutygate"}, {"LCID", 1033}, {"Path", library}};
         for (const ClassInfo& cls : Classes()) {
             Section(doc, "Interface")[FormatGuid(*cls.iid)] = {
-                {"Name", cls.defaultInterface}, {"TypeLib", libid}, {"Version", kTypeLibVersion}};
+                {"Name", cls.defaultInterface}, {"TypeLib", libid}, {"Version", kLibVersionText}};
             Section(doc, "Interface")[FormatGuid(*cls.diid)] = {
-                {"Name", cls.sourceInterface}, {"TypeLib", libid}, {"Version", kTypeLibVersion}};
+                {"Name", cls.sourceInterface}, {"TypeLib", libid}, {"Version", kLibVersionText}};
         }
         WriteRegistry(file, doc);
         return DG_S_OK;
@@ -244,7 +242,7 @@ dg_status UnregisterServer() {
             }
             if (auto s = doc.find("TypeLib"); s != doc.end() && s->is_object()) {
                 if (auto lib = s->find(libid); lib != s->end() && lib->is_object()) {
-                    auto version = lib->find(kTypeLibVersion);
+                    auto version = lib->find(kLibVersionText);
                     if (version != lib->end() && HasString(*version, "Path", library)) lib->erase(version);
                     if (lib->empty()) s->erase(lib);
                 }
@@ -252,7 +250,7 @@ dg_status UnregisterServer() {
             }
             bool typeLibGone = true;
             if (auto s = doc.find("TypeLib"); s != doc.end() && s->is_object()) {
-                if (auto lib = s->find(libid); lib != s->end() && lib->is_object() && lib->contains(kTypeLibVersion))
+                if (auto lib = s->find(libid); lib != s->end() && lib->is_object() && lib->contains(kLibVersionText))
                     typeLibGone = false;
             }
             if (typeLibGone) {

@@ -1,16 +1,12 @@
 #include "component/type_library.h"
 
-#include <cstdio>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "component/class_table.h"
 #include "component/guid.h"
-
-#ifndef DG_VERSION_MAJOR
-#error "DG_VERSION_MAJOR, DG_VERSION_MINOR, DG_VERSION_PATCH and DG_VERSION_TWEAK come from the build"
-#endif
+#include "dutygate/dutygate_version.h"
 
 namespace dg::component {
 namespace {
@@ -61,7 +57,7 @@ std::string BuildTypeLibrary() {
     const ClassInfo& shift = ClassOf(ClassKind::ShiftClass);
     ordered_json lib = {
         {"name", "Dutygate"},
-        {"version", "3.0"},
+        {"version", kLibVersionText},
         {"lcid", 1033},
         {"guid", GuidJson(kLibId)},
         {"imports", {"stdole2.tlb"}},
@@ -96,19 +92,10 @@ std::string Try(std::string (*build)()) noexcept {
     }
 }
 
-std::string FormatVersion() {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%d.%02d.%04d", DG_VERSION_MAJOR, DG_VERSION_MINOR, DG_VERSION_TWEAK);
-    return buffer;
-}
-
 }  // namespace
 
 // Each text is built on first use (thread-safe function-local statics).
-const char* VersionText() noexcept {
-    static const std::string text = Try(FormatVersion);
-    return text.c_str();
-}
+const char* VersionText() noexcept { return DG_VERSION; }
 
 const char* TypeLibraryJson() noexcept {
     static const std::string text = Try(BuildTypeLibrary);

@@ -21,6 +21,8 @@
 
 #include <stdint.h>
 
+#include <dutygate/dutygate_version.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -50,40 +52,81 @@ typedef struct dg_variant {
 typedef void (*dg_event_sink)(void *context, int32_t dispid, const char *event_name,
                               const dg_variant *args, uint32_t argc);
 
+/* Conventions of every function below:
+ * - A dg_status result is DG_S_OK (0) on success and negative on failure; a
+ *   failure also sets this thread's dg_last_error() text.
+ * - A dg_object pointer that the library hands out carries one reference,
+ *   which the caller gives back with dg_release.
+ * - Texts that the library returns (const char *) are UTF-8, owned by the
+ *   library and never NULL; the caller must not free them.
+ * - A NULL where the library expects an object, a text or an output pointer
+ *   gives DG_E_POINTER (a NULL object in dg_add_ref and dg_release: 0). */
+
 /* Creates an object by ProgID ("Dutygate.clsPassword", "Dutygate.clsShiftClass")
- * or by CLSID ("{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"); *out gets one reference. */
+ * or by CLSID ("{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"). On success *out gets
+ * the new object with one reference; on failure *out is NULL
+ * (DG_E_INVALID_CLASS_STRING for an unknown ProgID, DG_E_CLASS_NOT_REGISTERED
+ * for an unknown CLSID, or the failure of the class's own start, such as a
+ * database that cannot be opened). */
 DG_API dg_status   dg_create_object(const char *progid_or_clsid, dg_object **out);
-/* A new reference to this thread's implicit instance of "clsPassword" or
- * "clsShiftClass", created on first use and kept until the thread ends. */
+/* This thread's implicit instance of "clsPassword" or "clsShiftClass",
+ * created on first use and kept until the thread ends. *out gets a new
+ * reference to it, which the caller releases; DG_E_UNKNOWN_NAME for another
+ * class name. */
 DG_API dg_status   dg_get_predeclared(const char *class_name, dg_object **out);
-/* Member lookup by name, ignoring case. */
+/* The dispatch identifier of a member, looked up by name ignoring case;
+ * DG_E_UNKNOWN_NAME when the object's class has no such member. */
 DG_API dg_status   dg_get_dispid(dg_object *obj, const char *member_name, int32_t *dispid);
+/* Calls a member by dispatch identifier. No member takes arguments: argc
+ * other than 0 gives DG_E_BAD_PARAM_COUNT (args may be NULL when argc is 0).
+ * *result, when result is not NULL, gets the member's result: always
+ * DG_VT_EMPTY. Events that the call causes reach the sinks before it returns.
+ * An unknown dispid gives DG_E_MEMBER_NOT_FOUND. */
 DG_API dg_status   dg_invoke(dg_object *obj, int32_t dispid, const dg_variant *args, uint32_t argc,
-                             dg_variant *result);  /* args may be NULL when argc is 0; result may be NULL */
-/* Connects a sink; *cookie (never 0) identifies the connection for dg_unadvise. */
+                             dg_variant *result);
+/* Connects a sink (not NULL) with a context pointer that is passed back
+ * untouched; *cookie gets the connection's number, never 0. The library does
+ * not own the context. */
 DG_API dg_status   dg_advise(dg_object *obj, dg_event_sink sink, void *context, uint32_t *cookie);
+/* Disconnects the sink of that cookie; DG_E_NO_CONNECTION for a cookie that
+ * names no connection of this object. */
 DG_API dg_status   dg_unadvise(dg_object *obj, uint32_t cookie);
+/* Add and give back a reference; both return the new count (0 for NULL).
+ * Releasing the last reference ends the object (see Threads above). */
 DG_API uint32_t    dg_add_ref(dg_object *obj);
 DG_API uint32_t    dg_release(dg_object *obj);
 /* Description of this thread's last failure, "" if none; it stays until the
  * next failure on this thread replaces it. */
 DG_API const char *dg_last_error(void);
+/* The standard description of a status value ("Unknown name." for
+ * DG_E_UNKNOWN_NAME), "" for a status that has none. */
+DG_API const char *dg_status_text(dg_status status);
 /* Runs pending dialog events for up to max_ms milliseconds (0: only those
  * pending now), for hosts without a Qt loop. Returns the number of dialog
  * windows still open, or -1 when no GUI runs on this thread. */
 DG_API int         dg_process_events(int max_ms);
-DG_API const char *dg_type_library(void);          /* the interface description as JSON */
-DG_API const char *dg_version(void);               /* "1.00.0015" */
+/* The interface description as JSON: the library, its classes, interfaces,
+ * members with dispatch identifiers and events. */
+DG_API const char *dg_type_library(void);
+/* The library's version, "1.00.0015": the DG_VERSION it was built with. */
+DG_API const char *dg_version(void);
 
-/* Registration: $XDG_DATA_HOME/dutygate/registry.json, or
- * ~/.local/share/dutygate/registry.json. On Windows, <ole2.h> declares these
- * four entry points with its own types, and Dutygate.dll exports them. */
+/* The standard in-process server entry points. Registration writes
+ * $XDG_DATA_HOME/dutygate/registry.json, or ~/.local/share/dutygate/registry.json.
+ * DllGetClassObject hands out a class factory (release it with
+ * dg_factory_release); DllCanUnloadNow gives DG_S_OK when no object and no
+ * factory lock remain, DG_S_FALSE otherwise. On Windows, <ole2.h> declares
+ * these four with its own types, and Dutygate.dll exports them. */
 #if !defined(_WIN32)
 DG_API dg_status DllRegisterServer(void);
 DG_API dg_status DllUnregisterServer(void);
 DG_API dg_status DllGetClassObject(const dg_guid *clsid, const dg_guid *iid, void **out);
 DG_API dg_status DllCanUnloadNow(void);
 #endif
+/* A class factory's members: a new object (as dg_create_object gives it),
+ * a lock that keeps the library loaded (lock non-zero takes one, 0 gives one
+ * back, DG_E_UNEXPECTED when none is held), and the factory's own reference
+ * count. */
 DG_API dg_status dg_factory_create_instance(dg_class_factory *factory, dg_object **out);
 DG_API dg_status dg_factory_lock_server(dg_class_factory *factory, int lock);
 DG_API uint32_t  dg_factory_add_ref(dg_class_factory *factory);

@@ -40,6 +40,10 @@ TEST(AbiIdentifiers, AgreeWithTheSharedClassTable) {
         {DG_IID__clsShiftClass, c::kIidShiftClass},    {DG_DIID___clsPassword, c::kDiidPassword},
         {DG_DIID___clsShiftClass, c::kDiidShiftClass}, {DG_GUID_ProgIdCustomData, c::kProgIdCustomData}};
     for (const auto& [abi, shared] : pairs) EXPECT_EQ(std::memcmp(&abi, &shared, sizeof abi), 0);
+    EXPECT_STREQ(dg_version(), DG_VERSION);
+    EXPECT_EQ(DG_VERSION_NUMBER, DG_VERSION_MAJOR * 1000000 + DG_VERSION_MINOR * 1000 + DG_VERSION_TWEAK);
+    EXPECT_STREQ(dg_status_text(DG_E_UNKNOWN_NAME), "Unknown name.");
+    EXPECT_STREQ(dg_status_text(0x12345678), "");
 }
 
 TEST_F(AbiTest, CreatesByProgIdOrClsidAndRefusesUnknownClasses) {

@@ -52,6 +52,7 @@ _SIGNATURES = {
     "dg_add_ref": (ctypes.c_uint32, [_obj]),
     "dg_release": (ctypes.c_uint32, [_obj]),
     "dg_last_error": (ctypes.c_char_p, []),
+    "dg_status_text": (ctypes.c_char_p, [_status]),
     "dg_process_events": (ctypes.c_int, [ctypes.c_int]),
     "dg_type_library": (ctypes.c_char_p, []),
     "dg_version": (ctypes.c_char_p, []),
