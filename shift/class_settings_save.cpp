@@ -20,9 +20,6 @@ constexpr std::string_view kTextCrewTooLong = "班别名称不能超过10个字�
 constexpr std::string_view kTextNoRow = "没有找到交接班设置记录，未能保存！";
 constexpr std::string_view kTextSaved = "已经保存！";
 
-constexpr const char* kChangeTimeColumns[4] = {"Class1", "Class2", "Class3", "Class4"};
-constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
-
 // Characters of a UTF-8 text (continuation bytes are not counted).
 std::size_t CharCount(std::string_view text) {
     std::size_t count = 0;

@@ -7,9 +7,6 @@
 namespace dg::shift {
 namespace {
 
-constexpr const char* kChangeTimeColumns[4] = {"Class1", "Class2", "Class3", "Class4"};
-constexpr const char* kChangeTimeReadNames[4] = {"class1", "class2", "class3", "class4"};
-constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
 constexpr const char* kDefaultTimes[4] = {"00:00", "6:00", "12:00", "18:00"};
 constexpr const char* kDefaultCrews[4] = {"甲班", "乙班", "丙班", "丁班"};
 
@@ -44,7 +41,7 @@ void ReadSettingsRow(const store::Recordset& row, ShiftSettings& settings) {
     settings.banzhiText = row.Get(kColumnBanzhi).AsText();
     settings.banzhi = row.Get(kColumnBanzhi).AsInt16();
     for (int k = 0; k < 4; ++k)
-        settings.changeTime[k] = SecondsOfHHMM(row.Get(kChangeTimeReadNames[k]).AsDateTime());
+        settings.changeTime[k] = SecondsOfHHMM(row.Get(kChangeTimeColumns[k]).AsDateTime());
     for (int k = 0; k < 4; ++k) settings.crew[k] = row.Get(kCrewColumns[k]).AsText();
 }
 

@@ -17,6 +17,11 @@ namespace dg::shift {
 
 inline constexpr std::string_view kClassTimeTable = "tblClassTime";
 inline constexpr std::string_view kColumnBanzhi = "班制";
+// The change times and the crews of shifts 1 to 4. Column names match without
+// regard to case, so these serve the table step, the load, the save and the
+// dialog's fill alike.
+inline constexpr const char* kChangeTimeColumns[4] = {"Class1", "Class2", "Class3", "Class4"};
+inline constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
 
 // The controller's in-memory copy of the row.
 struct ShiftSettings {

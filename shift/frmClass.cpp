@@ -29,8 +29,6 @@ constexpr double kFormPoints = 12;
 constexpr int kRowPitch = 480;
 
 constexpr const char* kRowCaptions[4] = {"1班结束时间:", "2班结束时间:", "3班结束时间:", "4班结束时间:"};
-constexpr const char* kChangeTimeColumns[4] = {"class1", "class2", "class3", "class4"};
-constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
 
 // Hour and minute spinners write their value as two digits.
 std::string TwoDigits(int value) {
