@@ -42,7 +42,19 @@ QPushButton* MakeButton(const char* objectName, const QString& caption, QWidget*
 HostWindow::HostWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("HostWindow"));
     setWindowTitle(QStringLiteral("Dutygate 演示宿主"));
+    BuildLayout();
+    connect(login_, &QPushButton::clicked, this, [this] { ShowDialog(); });
+    connect(revise_, &QPushButton::clicked, this, [this] { ShowRevise(); });
+    connect(landing_, &QPushButton::clicked, this, [this] { ShowLanding(); });
+    connect(settings_, &QPushButton::clicked, this, [this] { ShowSetClass(); });
+    ShowLevel();
 
+    Log(QStringLiteral("Dutygate %1").arg(QString::fromUtf8(dg_version())));
+    CreatePassword();
+    CreateShiftClass();
+}
+
+void HostWindow::BuildLayout() {
     login_ = MakeButton("btnShowDialog", QStringLiteral("用户登陆…"), this);
     revise_ = MakeButton("btnShowRevise", QStringLiteral("修改密码…"), this);
     landing_ = MakeButton("btnShowLanding", QStringLiteral("退出登陆…"), this);
@@ -89,14 +101,9 @@ HostWindow::HostWindow(QWidget* parent) : QWidget(parent) {
     layout->addWidget(log_, 1);
     layout->addWidget(database);
     resize(640, 480);
+}
 
-    connect(login_, &QPushButton::clicked, this, [this] { ShowDialog(); });
-    connect(revise_, &QPushButton::clicked, this, [this] { ShowRevise(); });
-    connect(landing_, &QPushButton::clicked, this, [this] { ShowLanding(); });
-    connect(settings_, &QPushButton::clicked, this, [this] { ShowSetClass(); });
-    ShowLevel();
-
-    Log(QStringLiteral("Dutygate %1").arg(QString::fromUtf8(dg_version())));
+void HostWindow::CreatePassword() {
     try {
         password_ = Object::Create(DG_PROGID_CLSPASSWORD);
         password_.Advise([this](const Event& event) { OnPasswordEvent(event); });
@@ -107,6 +114,9 @@ HostWindow::HostWindow(QWidget* parent) : QWidget(parent) {
     } catch (const CallError& e) {
         Log(QStringLiteral("错误：%1").arg(QString::fromUtf8(e.what())));
     }
+}
+
+void HostWindow::CreateShiftClass() {
     try {
         shift_ = Object::Create(DG_PROGID_CLSSHIFTCLASS);
         shift_.Advise([this](const Event& event) { OnShiftEvent(event); });

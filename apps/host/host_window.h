@@ -41,6 +41,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void BuildLayout();
+    // Each creates its object and enables its buttons, or logs the failure.
+    void CreatePassword();
+    void CreateShiftClass();
     void Invoke(Object& object, CallInProgress call, const char* member, bool logCall);
     void OnPasswordEvent(const Event& event);
     void OnShiftEvent(const Event& event);
