@@ -102,6 +102,8 @@ echo "amalgamation: $amalgamation/sqlite3.c"
 launcher=""
 if command -v ccache >/dev/null; then
     launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+    # Paths relative to the checkout, so that another clone hits the same cache.
+    export CCACHE_BASEDIR="$root"
 fi
 for arch in x86 x64; do
     case $arch in
