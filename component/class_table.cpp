@@ -1,5 +1,6 @@
 #include "component/class_table.h"
 
+#include "base/ascii.h"
 #include "component/guid.h"
 
 namespace dg::component {
@@ -34,17 +35,7 @@ const ClassInfo kClasses[kClassCount] = {
      {"eventSetClass", kDispidEvent, kSetClassParams}},
 };
 
-char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
 
 std::span<const ClassInfo> Classes() noexcept { return kClasses; }
 
@@ -52,14 +43,14 @@ const ClassInfo& ClassOf(ClassKind kind) noexcept { return kClasses[static_cast<
 
 const ClassInfo* FindClassByProgId(std::string_view progid) noexcept {
     for (const ClassInfo& c : kClasses) {
-        if (EqualsIgnoringCase(progid, c.progid)) return &c;
+        if (EqualsAsciiNoCase(progid, c.progid)) return &c;
     }
     return nullptr;
 }
 
 const ClassInfo* FindClassByName(std::string_view name) noexcept {
     for (const ClassInfo& c : kClasses) {
-        if (EqualsIgnoringCase(name, c.name)) return &c;
+        if (EqualsAsciiNoCase(name, c.name)) return &c;
     }
     return nullptr;
 }
@@ -73,7 +64,7 @@ const ClassInfo* FindClassByClsid(const Guid& clsid) noexcept {
 
 const MemberInfo* FindMemberByName(const ClassInfo& cls, std::string_view name) noexcept {
     for (const MemberInfo& m : cls.members) {
-        if (EqualsIgnoringCase(name, m.name)) return &m;
+        if (EqualsAsciiNoCase(name, m.name)) return &m;
     }
     return nullptr;
 }

@@ -53,8 +53,6 @@ const ClassInfo* FindClassByClsid(const Guid& clsid) noexcept;
 const MemberInfo* FindMemberByName(const ClassInfo& cls, std::string_view name) noexcept;
 const MemberInfo* FindMemberByDispid(const ClassInfo& cls, std::int32_t dispid) noexcept;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept;
-
 // Automation type names used by the interface description ("I2", "BSTR", "DATE").
 const char* VtName(std::uint16_t vt) noexcept;
 

@@ -7,6 +7,8 @@
 // its hosts; the component's tests check that the two agree.
 #include <cstdint>
 
+#include "base/status.h"
+
 namespace dg::component {
 
 // Same layout as the platform's GUID and the C ABI's dg_guid.
@@ -50,24 +52,7 @@ inline constexpr std::uint16_t kVtDate = 7;
 inline constexpr std::uint16_t kVtBstr = 8;
 inline constexpr std::uint16_t kVtBool = 11;
 
-// Status values (HRESULT).
-using Status = std::int32_t;
-inline constexpr Status kOk = 0;
-inline constexpr Status kFalse = 1;
-inline constexpr Status kUnexpected = static_cast<Status>(0x8000FFFF);
-inline constexpr Status kNoInterface = static_cast<Status>(0x80004002);
-inline constexpr Status kPointer = static_cast<Status>(0x80004003);
-inline constexpr Status kFail = static_cast<Status>(0x80004005);
-inline constexpr Status kOutOfMemory = static_cast<Status>(0x8007000E);
-inline constexpr Status kInvalidArg = static_cast<Status>(0x80070057);
-inline constexpr Status kUnknownName = static_cast<Status>(0x80020006);
-inline constexpr Status kMemberNotFound = static_cast<Status>(0x80020003);
-inline constexpr Status kBadParamCount = static_cast<Status>(0x8002000E);
-inline constexpr Status kInvalidClassString = static_cast<Status>(0x800401F3);
-inline constexpr Status kClassNotRegistered = static_cast<Status>(0x80040154);
-inline constexpr Status kClassNotAvailable = static_cast<Status>(0x80040111);
-inline constexpr Status kNoConnection = static_cast<Status>(0x80040200);
-inline constexpr Status kSelfRegClass = static_cast<Status>(0x80040201);
-inline constexpr Status kWrongThread = static_cast<Status>(0x8001010E);
+// Status values (HRESULT): base/status.h, one list for every layer.
+using namespace dg::status;
 
 }  // namespace dg::component

@@ -289,7 +289,7 @@ Status CallMember(Object* obj, std::int32_t dispid) {
         case kDispidShowSetClass: obj->shift->ShowSetClass(); break;
         case kDispidShiftClass: {
             const std::int32_t status = obj->shift->ShiftClassAt(clockSource.load(std::memory_order_relaxed)());
-            if (status != 0) return Fail(status, shift::DescribeStatus(status));
+            if (status != 0) return Fail(status);
             break;
         }
         default: return Fail(kMemberNotFound);

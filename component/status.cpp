@@ -5,9 +5,7 @@
 #include <new>
 #include <string>
 
-#include "shift/errors.h"
 #include "store/errors.h"
-#include "ui/errors.h"
 
 namespace dg::component {
 namespace {
@@ -15,28 +13,6 @@ namespace {
 thread_local std::string lastError;
 
 }  // namespace
-
-const char* StandardDescription(Status status) noexcept {
-    switch (status) {
-        case kUnexpected: return "Catastrophic failure";
-        case kNoInterface: return "No such interface supported";
-        case kPointer: return "Invalid pointer";
-        case kFail: return "Unspecified error";
-        case kOutOfMemory: return "Not enough memory resources are available to complete this operation.";
-        case kInvalidArg: return "The parameter is incorrect.";
-        case kUnknownName: return "Unknown name.";
-        case kMemberNotFound: return "Member not found.";
-        case kBadParamCount: return "Invalid number of parameters.";
-        case kInvalidClassString: return "Invalid class string";
-        case kClassNotRegistered: return "Class not registered";
-        case kClassNotAvailable: return "ClassFactory cannot supply requested class";
-        case kNoConnection: return "Connection does not exist";
-        case kSelfRegClass: return "Error registering the classes";
-        case kWrongThread:
-            return "The application called an interface that was marshalled for a different thread.";
-        default: return "";
-    }
-}
 
 Status Fail(Status status, std::string_view description) {
     try {
@@ -51,9 +27,7 @@ Status Fail(Status status, std::string_view description) {
 Status FailFromCurrentException() noexcept {
     try {
         throw;
-    } catch (const ui::UiError& e) {
-        return Fail(e.status(), e.what());
-    } catch (const shift::ShiftError& e) {
+    } catch (const status::StatusError& e) {
         return Fail(e.status(), e.what());
     } catch (const store::StoreError& e) {
         return Fail(store::kStatusStoreFailure, e.what());

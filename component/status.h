@@ -13,15 +13,12 @@ namespace dg::component {
 Status Fail(Status status, std::string_view description = {});
 
 // Maps the exception being handled to a status and records its description:
-// ui::UiError and shift::ShiftError carry their own status, store::StoreError
-// gives E_FAIL, std::bad_alloc E_OUTOFMEMORY, anything else E_UNEXPECTED.
+// status::StatusError (the dialogs' and the shift calculation's) carries its
+// own status, store::StoreError gives E_FAIL, std::bad_alloc E_OUTOFMEMORY,
+// anything else E_UNEXPECTED.
 Status FailFromCurrentException() noexcept;
 
 const char* LastError() noexcept;
-
-// The standard description of a status value ("Unknown name." for
-// DISP_E_UNKNOWNNAME, ...), "" for one without.
-const char* StandardDescription(Status status) noexcept;
 
 template <typename Body>
 Status Guarded(Body&& body) noexcept {

@@ -50,7 +50,7 @@ void clsShiftClass::ShowSetClass() {
 
 void clsShiftClass::ShiftClass() {
     const std::int32_t status = ShiftClassAt(ReadLocalClock());
-    if (status != 0) throw ShiftError(status, DescribeStatus(status));
+    if (status != 0) throw ShiftError(status, status::StandardDescription(status));
 }
 
 std::int32_t clsShiftClass::ShiftClassAt(const ClockReading& clock) {

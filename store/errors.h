@@ -1,11 +1,12 @@
 #pragma once
-#include <cstdint>
 #include <stdexcept>
 #include <string>
 
+#include "base/status.h"
+
 namespace dg::store {
 
-inline constexpr std::int32_t kStatusStoreFailure = static_cast<std::int32_t>(0x80004005);  // E_FAIL
+inline constexpr status::Status kStatusStoreFailure = status::kFail;
 
 // A store operation that failed. what() is the engine's or the file system's
 // own description.
