@@ -13,6 +13,7 @@
 #include "ui/win32/internal.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 namespace dg::ui {
 
@@ -87,6 +88,19 @@ void RaiseChange(const std::shared_ptr<ControlState>& state) {
     if (hold->change.Count() > 0) win32::RunHandler([&hold] { hold->change.Raise(); });
 }
 
+// Every control window tells its form when it takes the focus: the default
+// border follows the focus, whichever way it moved (Tab, a click, code).
+LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR) noexcept {
+    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    if (message == WM_SETFOCUS) {
+        if (detail::FormState* form = detail::FormOfWindow(hwnd)) form->FollowFocus();
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &ControlSubclass, id);
+    }
+    return result;
+}
+
 // Creates the window of a control, names it and places it by its twips.
 std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place& place, Kind kind,
                                             const Look& look, const wchar_t* cls, DWORD style, DWORD exStyle,
@@ -121,6 +135,7 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
         throw UiError(kStatusFail, std::string(what) + ": cannot create '" + state->name + "' (error " +
                                        std::to_string(GetLastError()) + ")");
     state->hwnd = hwnd;
+    SetWindowSubclass(hwnd, &ControlSubclass, 1, 0);
     SetPropW(hwnd, win32::kControlNameProperty,
              reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(win32::Wide(state->name).c_str()))));
     if (look.fontPoints || look.bold) state->font = MakeFont(form, look);
@@ -141,6 +156,11 @@ Label Form::AddLabel(const Place& place, std::string_view caption, const Look& l
 
 Frame Form::AddFrame(const Place& place, std::string_view caption, const Look& look) {
     auto state = CreateControl(*state_, place, Kind::Frame, look, L"BUTTON", BS_GROUPBOX, 0, caption, "AddFrame");
+    // A themed group box (a host with a common controls 6 manifest) draws its
+    // caption in the theme's colour and ignores WM_CTLCOLORSTATIC: the frame
+    // is drawn unthemed in every host, so that its caption and background
+    // take the form's colours. Buttons, boxes and spinners keep the theme.
+    SetWindowTheme(state->hwnd, L"", L"");
     // Beneath the controls laid over it.
     SetWindowPos(state->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return Frame(state);
