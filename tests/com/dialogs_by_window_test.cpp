@@ -23,7 +23,8 @@ DWORD Regsvr32(const std::wstring& args) {
     wchar_t dir[MAX_PATH];
     GetSystemDirectoryW(dir, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(dir) + L"\\regsvr32.exe\" /s " + args + L" \"" + ExeDir() + L"\\Dutygate.dll\"";
-    STARTUPINFOW si{sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return ~0u;
     DWORD code = ~0u;
@@ -88,7 +89,8 @@ TEST(ComDialogs, AThemedHostSeesStackingBorderColoursAndOwners) {
            "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\" processorArchitecture=\"*\" "
            "publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/></dependentAssembly></dependency></assembly>";
     const std::wstring manifest = (dir / "themed.manifest").wstring();
-    ACTCTXW actctx{sizeof actctx};
+    ACTCTXW actctx{};
+    actctx.cbSize = sizeof actctx;
     actctx.lpSource = manifest.c_str();
     HANDLE context = CreateActCtxW(&actctx);
     ULONG_PTR cookie = 0;
