@@ -184,12 +184,13 @@ wineserver -w
 # dialog fonts and standing in for 宋体/SimSun. Both registry views, so that
 # 32- and 64-bit programs see it.
 cp /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$WINEPREFIX/drive_c/windows/Fonts/"
-# Wine's own Marlett draws the caption's close box; Tahoma is its dialog font.
+# Wine's own Marlett draws the caption's close box; Tahoma is its dialog font, and
+# its bold face (the captions) needs a link of its own.
 cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 fontlink='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
 substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
 for view in /reg:64 /reg:32; do
-    for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    for face in "Tahoma" "Tahoma Bold" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2"; do
         "$wine64" reg add "$fontlink" /v "$face" /t REG_MULTI_SZ \
             /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f $view >/dev/null
     done

@@ -28,6 +28,7 @@ struct Twips {
 
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
 };
 
 enum class Align { Left, Center };

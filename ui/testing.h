@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/controls.h"
 #include "ui/message_box.h"
 
 namespace dg::ui::testing {
@@ -38,6 +39,8 @@ void CloseFromFrame();                                           // the window f
 void EndSession();                                               // the session ends (log-off, shut-down): the top form
                                                                  // sees a close of CloseOrigin::System
 void ClickMessageBox(Answer button);                             // click a button of the real message box now open
+void OpenSystemMenu();                                           // Alt+Space on the top form: its window menu opens
+                                                                 // (Win32); on Qt the window manager owns that menu
 void Run(std::function<void()> action);                          // any code, in turn with the others
 
 // --- message boxes ---
@@ -48,6 +51,7 @@ struct MessageRecord {
     Buttons buttons;
     Icon icon;
     Answer answer;
+    std::string owner;  // the object name of the form that owned the box; "" for none (task-modal)
 };
 const std::vector<MessageRecord>& Messages();
 
@@ -59,7 +63,8 @@ std::optional<std::string> CaptionOf(const std::string& formName);  // the windo
 std::optional<std::string> TextOf(const std::string& control);  // text, caption or combo text
 bool EnabledOf(const std::string& control);
 bool LockedOf(const std::string& control);                       // a text box that is read-only
-std::optional<std::string> ToolTipOf(const std::string& control);  // the hint shown over the control: its own, "" for none
+std::optional<std::string> ToolTipOf(const std::string& control);  // the hint shown over the control: its own, "" for
+                                                                   // none; a label passes the pointer to its frame
 std::string FocusedControl();                                    // the control with the focus in the active form, or ""
 // Geometry in pixels: a control relative to its form's client area, or a
 // form's client area (left and top 0).
@@ -68,6 +73,13 @@ struct PixelRect {
     bool operator==(const PixelRect&) const = default;
 };
 std::optional<PixelRect> GeometryOf(const std::string& controlOrForm);
+// The control drawn on top at a point of the form's client area (pixels), or "".
+std::string ControlAt(const std::string& formName, int x, int y);
+// The button of the form that carries the default border, or "".
+std::string DefaultBorderOf(const std::string& formName);
+// The colours a control paints itself with (it alone, not the controls laid
+// over it), the most used first.
+std::vector<Rgb> ColoursOf(const std::string& control);
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath);
 
 // Forgets queued actions, queued answers, recorded messages and driver errors.

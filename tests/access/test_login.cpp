@@ -80,7 +80,14 @@ TEST_F(LoginTest, FreshDatabaseLogsInWithTheDefaultPassword) {
         EXPECT_EQ(strLevel(), "管理员");
         EXPECT_EQ(strPassword(), "579");
         EXPECT_EQ(FocusName(), "cmdCancel") << "first in tab order";
+        EXPECT_EQ(uit::DefaultBorderOf("frmLogin"), "cmdCancel") << "the border is where Enter goes";
+        // The combo lies over the left end of its label, not beneath it.
+        const auto label = uit::GeometryOf("lblLabels_0").value(), combo = uit::GeometryOf("Combo1").value();
+        EXPECT_EQ(uit::ControlAt("frmLogin", combo.left + 2, combo.top + combo.height / 2), "Combo1");
+        EXPECT_EQ(uit::ControlAt("frmLogin", label.left + 2, label.top + label.height / 2), "lblLabels_0");
     });
+    uit::Focus("txtPassword");
+    uit::Run([] { EXPECT_EQ(uit::DefaultBorderOf("frmLogin"), "cmdOK"); });
     uit::Click("cmdOK");
     c->ShowDialog();
     EXPECT_EQ(events, (Events{{1, 199}}));
@@ -181,6 +188,24 @@ TEST_F(LoginTest, KeysCancelAndFrameClose) {
     EXPECT_EQ(openAtEvent, (std::vector<bool>(4, false)));
     EXPECT_TRUE(uit::Messages().empty());
 }
+
+#ifdef _WIN32
+// The window menu's own loop reads the keys: Esc closes the menu and Enter
+// chooses in it; neither presses a button of the dialog behind it.
+TEST_F(LoginTest, KeysInTheSystemMenuPressNoButton) {
+    auto c = Make();
+    uit::OpenSystemMenu();
+    uit::PressKey("cmdCancel", uit::Key::Escape);  // closes the menu
+    uit::PressKey("cmdCancel", uit::Key::Escape);  // leaves the menu mode
+    uit::Run([this] { EXPECT_TRUE(uit::FormOpen("frmLogin") && events.empty()); });
+    uit::OpenSystemMenu();
+    uit::PressKey("cmdCancel", uit::Key::Enter);  // chooses in the menu, which then closes
+    uit::Run([this] { EXPECT_TRUE(uit::FormOpen("frmLogin") && events.empty()); });
+    uit::CloseFromFrame();
+    c->ShowDialog();
+    EXPECT_TRUE(events.empty());
+}
+#endif
 
 TEST_F(LoginTest, StoreFailureDuringTheCheckNeverLogsIn) {
     auto c = Make();

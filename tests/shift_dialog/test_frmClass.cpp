@@ -1,5 +1,6 @@
 // The settings dialog driven through the real widgets: its layout, the fill
 // from tblClassTime, the active-row and spinner rules, and how it closes.
+#include <algorithm>
 #include <cstdlib>
 
 #include "dialog_fixture.h"
@@ -45,11 +46,21 @@ TEST_F(FrmClassTest, OpensWithItsLayoutFilledFromTheDefaultRow) {
     EXPECT_EQ(RowOf(4), "18 00 丁班 on");
     EXPECT_EQ(dialog.UpDown1[8].Value(), 4);
     EXPECT_TRUE(uitest::Messages().empty());
+    // The frame's hint over the labels in it, which let the pointer through; not over its boxes.
+    EXPECT_EQ(uitest::ToolTipOf("lblHour_7"), dialog.Frame1.ToolTip());
+    EXPECT_EQ(uitest::ToolTipOf("txtTime_0"), "");
 
     // The picture for the README (DG_SCREENSHOT names where it goes), with
     // the focus off the shift-system box so that its orange text shows.
     uitest::Focus("cmdExit");
     uitest::Run([] {
+        auto has = [](const std::string& control, ui::Rgb colour) {
+            const auto colours = uitest::ColoursOf(control);
+            return std::find(colours.begin(), colours.end(), colour) != colours.end();
+        };
+        EXPECT_TRUE(has("Frame1", {255, 255, 0}) && has("Frame1", {128, 128, 255})) << "yellow caption on blue";
+        EXPECT_EQ(uitest::ColoursOf("txtBanzhi").at(0), (ui::Rgb{255, 255, 255}));
+        EXPECT_TRUE(has("txtBanzhi", {255, 128, 0})) << "orange, not selected";
         const char* shot = std::getenv("DG_SCREENSHOT");
         EXPECT_TRUE(uitest::SaveScreenshot("frmClass", shot ? shot : "settings.png"));
     });

@@ -87,6 +87,7 @@ TEST_F(ControlsTest, LockedBoxTakesFocusButRefusesTyping) {
         EXPECT_TRUE(form.txtPassword.HasFocus());
         EXPECT_TRUE(form.txtPassword.Locked());
         EXPECT_EQ(form.txtPassword.Text(), "old");
+        EXPECT_EQ(t::ColoursOf("txtPassword").at(0), (Rgb{255, 255, 255})) << "a locked box is white, as the others";
         form.txtPassword.SetLocked(false);
     });
     t::Type("txtPassword", "!");
@@ -152,11 +153,15 @@ TEST_F(ControlsTest, SpinnerStepsStopsAtLimitsAndNotifiesEveryChange) {
         EXPECT_FALSE(t::EnabledOf("UpDown1_0"));
     });
     t::SpinUp("UpDown1_0");  // disabled: nothing
+    t::Run([&] { form.UpDown1.SetEnabled(true); });
+    for (int i = 0; i < 3; ++i) t::PressKey("UpDown1_0", t::Key::Up);  // 3..5: the third changes nothing
+    t::PressKey("UpDown1_0", t::Key::Down);
     ShowAndClose();
     std::vector<std::string> spins;
     for (const auto& entry : form.log)
         if (entry.rfind("spin:", 0) == 0) spins.push_back(entry);
-    EXPECT_EQ(spins, (std::vector<std::string>{"spin:1", "spin:2", "spin:3", "spin:2", "spin:3"}));
+    EXPECT_EQ(spins, (std::vector<std::string>{"spin:1", "spin:2", "spin:3", "spin:2", "spin:3", "spin:4", "spin:5",
+                                               "spin:4"}));
 }
 
 }  // namespace

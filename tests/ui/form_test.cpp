@@ -175,6 +175,26 @@ TEST_F(FormTest, EnterPressesDefaultButtonOrTheFocusedOne) {
     EXPECT_EQ(form.log, (std::vector<std::string>{"load", "ok", "name-lost", "other", "other", "unload"}));
 }
 
+TEST_F(FormTest, DefaultBorderFollowsTheFocusAndTabKeepsTheTabOrder) {
+    TestForm form;
+    std::vector<std::string> carriers;
+    auto note = [&] { carriers.push_back(t::FocusedControl() + ">" + t::DefaultBorderOf("frmTest")); };
+    t::Run(note);                            // txtName: the form's default button
+    t::PressKey("cmdOther", t::Key::Tab);    // past the last one: round to txtName, the label skipped
+    t::Run(note);
+    t::PressKey("txtPassword", t::Key::Tab);  // the combo
+    t::Run(note);
+    t::Focus("cmdCancel");
+    t::Run(note);
+    t::PressKey("cmdCancel", t::Key::Enter);  // the button with the border
+    t::Run([&] { form.Unload(); });
+    form.ShowModal();
+    EXPECT_EQ(carriers, (std::vector<std::string>{"txtName>cmdOK", "txtName>cmdOK", "Combo1>cmdOK",
+                                                  "cmdCancel>cmdCancel"}));
+    EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "cancel"), 1);
+    EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "ok"), 0);
+}
+
 TEST_F(FormTest, FormDestroyedInsideItsOwnClickHandler) {
     auto form = std::make_unique<TestForm>();
     TestForm* raw = form.get();

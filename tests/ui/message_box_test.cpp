@@ -51,6 +51,12 @@ TEST_F(MessageBoxTest, BoxFromAModalFormHandlerIsClickedInsideIt) {
     form.ShowModal();
     EXPECT_EQ(answer, Answer::Yes);
     EXPECT_FALSE(form.Loaded());
+    // Owned by the active form; with none of ours active, by nothing.
+    t::QueueAnswer(Answer::Ok);
+    MsgBox("完成", Buttons::Ok, Icon::None);
+    ASSERT_EQ(t::Messages().size(), 2u);
+    EXPECT_EQ(t::Messages()[0].owner, "frmTest");
+    EXPECT_EQ(t::Messages()[1].owner, "");
 }
 
 }  // namespace

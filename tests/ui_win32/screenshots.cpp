@@ -50,6 +50,7 @@ TEST_F(DialogPictures, AllFourDialogs) {
 
     dg::shift::clsShiftClass shift;
     shift.ShowSetClass();
+    t::Focus("cmdSave");  // off the shift-system box: its orange text shows, not a selection
     Snap("frmClass", "settings.png");
     t::Click("cmdExit");
     EXPECT_TRUE(t::RunQueued());

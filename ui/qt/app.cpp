@@ -164,6 +164,8 @@ void SetUpOnce(QApplication* app) {
     // another widget of the same window. Window deactivation (now == nullptr)
     // and popups or message boxes (another window) do not count.
     QObject::connect(app, &QApplication::focusChanged, app, [](QWidget* old, QWidget* now) {
+        // The default border follows the focus within a form.
+        if (auto* dialog = now ? dynamic_cast<qt::FormDialog*>(now->window()) : nullptr) qt::FollowFocus(dialog->form);
         auto* box = dynamic_cast<qt::LineEdit*>(old);
         if (!box || !now || now->window() != box->window()) return;
         auto control = box->control.lock();

@@ -101,7 +101,7 @@ namespace {
 // Qt shows a parent's tooltip over a child that has none (the help event
 // travels up to the frame). A tooltip belongs to its own control: a control
 // without one shows none, and the frame's hint shows only over the frame's
-// own area.
+// own area and the labels in it.
 class OwnToolTipOnly final : public QObject {
 public:
     using QObject::QObject;
@@ -111,6 +111,9 @@ protected:
         if (event->type() != QEvent::ToolTip) return false;
         auto* widget = qobject_cast<QWidget*>(watched);
         if (!widget || !widget->toolTip().isEmpty()) return false;
+        // A label without a hint of its own lets the pointer through to
+        // what lies beneath it (the frame's hint), as a windowless label does.
+        if (qobject_cast<QLabel*>(widget)) return false;
         QToolTip::hideText();
         event->accept();
         return true;
@@ -280,6 +283,13 @@ Label Form::AddLabel(const Place& place, std::string_view caption, const Look& l
     label->setWordWrap(false);
     label->setFocusPolicy(Qt::NoFocus);
     label->setText(qt::ToQ(caption));
+    // Labels lie beneath every other control (a combo box overlapping its
+    // label draws on top of it), yet above a frame sharing their parent.
+    label->lower();
+    for (const auto& control : state_->controls) {
+        if (control->kind == Kind::Frame && control->widget && control->widget->parentWidget() == label->parentWidget())
+            control->widget->lower();
+    }
     return Label(state);
 }
 
@@ -288,6 +298,7 @@ Frame Form::AddFrame(const Place& place, std::string_view caption, const Look& l
     auto* frame = CreateWidget<qt::GroupBox>(*state_, place, Kind::Frame, look, state, "AddFrame");
     frame->setFocusPolicy(Qt::NoFocus);
     frame->setTitle(qt::ToQ(caption));
+    frame->lower();
     if (look.foreground) frame->captionColor = ToColor(*look.foreground);
     return Frame(state);
 }

@@ -145,6 +145,25 @@ void FormDialog::reject() {
     });
 }
 
+void FollowFocus(detail::FormState* form) {
+    if (!form || !form->dialog) return;
+    QWidget* focus = form->dialog->focusWidget();
+    QPushButton* carrier = nullptr;
+    for (const auto& control : form->controls) {
+        if (control->kind == detail::ControlState::Kind::Button && control->widget && control->widget == focus)
+            carrier = static_cast<QPushButton*>(control->widget.data());
+    }
+    if (!carrier) {
+        if (auto def = form->defaultButton.lock(); def && def->widget) carrier = static_cast<QPushButton*>(def->widget.data());
+    }
+    for (const auto& control : form->controls) {
+        if (control->kind != detail::ControlState::Kind::Button || !control->widget) continue;
+        auto* button = static_cast<QPushButton*>(control->widget.data());
+        if (button != carrier) button->setDefault(false);
+    }
+    if (carrier) carrier->setDefault(true);
+}
+
 void FormDialog::keyPressEvent(QKeyEvent* event) {
     const bool plain = event->modifiers() == Qt::NoModifier ||
                        (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
@@ -406,10 +425,9 @@ QPushButton* RequireButtonOf(detail::FormState& form, const Button& button, cons
 void Form::SetDefaultButton(const Button& button) {
     state_->RequireDialog("SetDefaultButton");
     QPushButton* widget = RequireButtonOf(*state_, button, "SetDefaultButton");
-    if (auto previous = state_->defaultButton.lock(); previous && previous->widget)
-        static_cast<QPushButton*>(previous->widget.data())->setDefault(false);
-    widget->setDefault(true);
+    (void)widget;
     state_->defaultButton = button.State();
+    qt::FollowFocus(state_.get());
 }
 
 void Form::SetCancelButton(const Button& button) {

@@ -153,6 +153,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
+// Gives the default border to the focused push button of the form, or else
+// to the form's default button.
+void FollowFocus(detail::FormState* form);
+
 // Open (loaded and visible) form windows, the most recently shown first.
 std::vector<FormDialog*> OpenFormDialogs();
 // Told by a form whose window goes (ends a ProcessEvents() wait early).
@@ -164,6 +168,7 @@ struct MessageRequest {
     std::string title;  // as shown: the default title when none was given
     Buttons buttons;
     Icon icon;
+    std::string owner;  // the object name of the form that owns the box; "" for none (application-modal)
 };
 struct MessageHooks {
     // A queued answer: the box is not shown and this answer is returned.

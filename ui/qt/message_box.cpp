@@ -2,8 +2,10 @@
 #include "ui/message_box.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPointer>
 
 #include <cstdio>
 #include <string>
@@ -38,7 +40,15 @@ Answer FirstButton(Buttons buttons) { return buttons == Buttons::YesNo ? Answer:
 }  // namespace
 
 Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<std::string_view> title) {
-    qt::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon};
+    // The owner is our form that is active; with none of ours active the box
+    // stands alone, application-modal, never owned by some other open form.
+    qt::FormDialog* owner = nullptr;
+    if (qt::CanShowHere() && QCoreApplication::instance()) {
+        owner = dynamic_cast<qt::FormDialog*>(QApplication::activeWindow());
+        if (owner && (!owner->form || !owner->isVisible())) owner = nullptr;
+    }
+    qt::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon,
+                               owner ? owner->form->owner->ObjectName() : std::string()};
     auto record = [&request](Answer answer) {
         if (qt::g_hooks.record) qt::g_hooks.record(request, answer);
         return answer;
@@ -61,21 +71,25 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
         return toStandardError();
     }
 
-    QMessageBox box(ToQIcon(icon), qt::ToQ(request.title), qt::ToQ(request.text),
-                    buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("dutygateMessageBox"));
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
-    box.exec();
+    // On the heap: an owner deleted while the box is open takes the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(
+        ToQIcon(icon), qt::ToQ(request.title), qt::ToQ(request.text),
+        buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
+    box->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setObjectName(QStringLiteral("dutygateMessageBox"));
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    box->exec();
     Answer answer = FirstButton(buttons);
-    if (QAbstractButton* clicked = box.clickedButton()) {
-        switch (box.standardButton(clicked)) {
+    if (QAbstractButton* clicked = box ? box->clickedButton() : nullptr) {
+        switch (box->standardButton(clicked)) {
             case QMessageBox::Yes: answer = Answer::Yes; break;
             case QMessageBox::No: answer = Answer::No; break;
             case QMessageBox::Ok: answer = Answer::Ok; break;
             default: break;
         }
     }
+    delete box.data();
     return record(answer);
 }
 

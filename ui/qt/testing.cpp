@@ -8,11 +8,13 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QGroupBox>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPixmap>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +22,7 @@
 #include <QtTest/QTest>
 #include <QtTest/qtestspontaneevent.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <exception>
@@ -69,7 +72,8 @@ std::optional<Answer> QueuedAnswer(const qt::MessageRequest&) {
 }
 
 void Record(const qt::MessageRequest& request, Answer answer) {
-    D().messages.push_back(MessageRecord{request.text, request.title, request.buttons, request.icon, answer});
+    D().messages.push_back(
+        MessageRecord{request.text, request.title, request.buttons, request.icon, answer, request.owner});
 }
 
 const bool g_hooksInstalled = [] {
@@ -375,6 +379,10 @@ void ClickMessageBox(Answer button) {
     });
 }
 
+// Qt has no window menu of its own: the window manager draws it and takes
+// its keys, so nothing reaches the form from it.
+void OpenSystemMenu() {}
+
 void Run(std::function<void()> action) {
     Queue("Run", [action = std::move(action)] {
         action();
@@ -444,7 +452,10 @@ std::optional<std::string> ToolTipOf(const std::string& control) {
     if (!QCoreApplication::instance()) return std::nullopt;
     QWidget* widget = FindControl(control);
     if (!widget) return std::nullopt;
-    // A control shows its own hint only (never its frame's).
+    // A control shows its own hint only (never its frame's); a label without
+    // one lets the pointer through to the frame it lies in.
+    if (widget->toolTip().isEmpty() && qobject_cast<QLabel*>(widget) && qobject_cast<QGroupBox*>(widget->parentWidget()))
+        return qt::FromQ(widget->parentWidget()->toolTip());
     return qt::FromQ(widget->toolTip());
 }
 
@@ -473,6 +484,54 @@ std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
     if (!widget) return std::nullopt;
     const QPoint corner = widget->mapTo(widget->window(), QPoint(0, 0));
     return PixelRect{corner.x(), corner.y(), widget->width(), widget->height()};
+}
+
+std::string ControlAt(const std::string& formName, int x, int y) {
+    if (!QCoreApplication::instance()) return {};
+    qt::FormDialog* dialog = FindForm(formName);
+    if (!dialog) return {};
+    // The topmost widget there, then the named control it belongs to.
+    for (QWidget* widget = dialog->childAt(x, y); widget && widget != dialog; widget = widget->parentWidget()) {
+        const std::string name = qt::FromQ(widget->objectName());
+        if (!name.empty() && FindControl(name) == widget) return name;
+    }
+    return {};
+}
+
+std::string DefaultBorderOf(const std::string& formName) {
+    if (!QCoreApplication::instance()) return {};
+    qt::FormDialog* dialog = FindForm(formName);
+    if (!dialog || !dialog->form) return {};
+    for (const auto& control : dialog->form->controls) {
+        auto* button = qobject_cast<QPushButton*>(control->widget.data());
+        if (button && button->isDefault()) return control->name;
+    }
+    return {};
+}
+
+std::vector<Rgb> ColoursOf(const std::string& control) {
+    std::vector<Rgb> colours;
+    if (!QCoreApplication::instance()) return colours;
+    QWidget* widget = FindControl(control);
+    if (!widget || widget->size().isEmpty()) return colours;
+    // The control alone: its own background and drawing, without its children.
+    QImage image(widget->size(), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    widget->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    std::vector<std::pair<QRgb, int>> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y) & 0xFFFFFFu;
+            auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
+            if (it == counts.end()) counts.emplace_back(pixel, 1);
+            else ++it->second;
+        }
+    }
+    std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    for (const auto& [pixel, count] : counts)
+        colours.push_back(Rgb{static_cast<std::uint8_t>(qRed(pixel)), static_cast<std::uint8_t>(qGreen(pixel)),
+                              static_cast<std::uint8_t>(qBlue(pixel))});
+    return colours;
 }
 
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {

@@ -87,6 +87,79 @@ void RaiseChange(const std::shared_ptr<ControlState>& state) {
     if (hold->change.Count() > 0) win32::RunHandler([&hold] { hold->change.Raise(); });
 }
 
+// A frame draws its own etched border and caption, in the colours its form
+// hands it through WM_CTLCOLORSTATIC. The group box of common controls 6 (a
+// host with a visual-styles manifest) draws its caption in the theme's or
+// the system's text colour whatever the form says, so the frame never
+// leaves that to it: the same frame in every host, themed or not.
+void PaintFrame(HWND hwnd, HDC dc) {
+    RECT rect;
+    GetClientRect(hwnd, &rect);
+    SetTextColor(dc, GetSysColor(IsWindowEnabled(hwnd) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(GetParent(hwnd), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+    if (!brush) brush = GetSysColorBrush(COLOR_BTNFACE);
+    const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    FillRect(dc, &rect, brush);
+    RECT edge = rect;
+    edge.top += metrics.tmHeight / 2 - 1;
+    DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
+    caption.resize(static_cast<std::size_t>(std::max(GetWindowTextW(hwnd, caption.data(), length + 1), 0)));
+    if (!caption.empty()) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+        RECT band{rect.left + 6, rect.top, std::min<LONG>(rect.left + 8 + size.cx, rect.right - 2), rect.top + size.cy};
+        FillRect(dc, &band, brush);  // the border stops at the caption
+        SetBkMode(dc, TRANSPARENT);
+        RECT text{rect.left + 7, rect.top, band.right, band.bottom};
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
+    }
+    SelectObject(dc, oldFont);
+}
+
+// Every control window tells its form when it takes the focus: the default
+// border follows the focus, whichever way it moved (Tab, a click, code).
+LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR frame) noexcept {
+    if (frame) {
+        switch (message) {
+            case WM_PAINT: {
+                PAINTSTRUCT paint;
+                if (HDC dc = BeginPaint(hwnd, &paint)) PaintFrame(hwnd, dc);
+                EndPaint(hwnd, &paint);
+                return 0;
+            }
+            case WM_PRINTCLIENT:
+                PaintFrame(hwnd, reinterpret_cast<HDC>(wParam));
+                return 0;
+            case WM_ERASEBKGND:
+                return 1;
+            case WM_SETTEXT:
+            case WM_ENABLE:
+            case WM_UPDATEUISTATE: {
+                // The group box repaints itself at once for these: ours comes after.
+                const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+                InvalidateRect(hwnd, nullptr, TRUE);
+                return result;
+            }
+            default:
+                break;
+        }
+    }
+    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    if (message == WM_SETFOCUS) {
+        if (detail::FormState* form = detail::FormOfWindow(hwnd)) form->FollowFocus();
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(hwnd, &ControlSubclass, id);
+    }
+    return result;
+}
+
 // Creates the window of a control, names it and places it by its twips.
 std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place& place, Kind kind,
                                             const Look& look, const wchar_t* cls, DWORD style, DWORD exStyle,
@@ -121,6 +194,7 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
         throw UiError(kStatusFail, std::string(what) + ": cannot create '" + state->name + "' (error " +
                                        std::to_string(GetLastError()) + ")");
     state->hwnd = hwnd;
+    SetWindowSubclass(hwnd, &ControlSubclass, 1, kind == Kind::Frame ? 1 : 0);
     SetPropW(hwnd, win32::kControlNameProperty,
              reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(win32::Wide(state->name).c_str()))));
     if (look.fontPoints || look.bold) state->font = MakeFont(form, look);

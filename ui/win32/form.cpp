@@ -108,6 +108,12 @@ void FormState::TearDown() {
         if (IsWindow(other)) EnableWindow(other, TRUE);
     }
     disabledByModal.clear();
+    // A modal form gives the activation back to the window that had it, as a
+    // system dialog does, rather than to whichever window comes next.
+    if (window && activeBefore && activeBefore != window && IsWindow(activeBefore) && IsWindowVisible(activeBefore) &&
+        IsWindowEnabled(activeBefore) && GetActiveWindow() == window)
+        SetActiveWindow(activeBefore);
+    activeBefore = nullptr;
     if (window) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         ShowWindow(window, SW_HIDE);
@@ -162,6 +168,55 @@ void FormState::PlaceWindow() {
     }
 }
 
+void FormState::Restack() {
+    // Each window goes right below the one placed before it.
+    HWND above = HWND_TOP;
+    std::vector<HWND> placed;
+    auto place = [&](const ControlState* control) {
+        if (!control || !control->hwnd || control->form != this) return;
+        if (std::find(placed.begin(), placed.end(), control->hwnd) != placed.end()) return;
+        SetWindowPos(control->hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        placed.push_back(control->hwnd);
+        above = control->hwnd;
+    };
+    auto isBeneath = [](const ControlState* control) {
+        return control && (control->kind == Kind::Label || control->kind == Kind::Frame);
+    };
+    for (const auto& weak : tabOrder) {
+        if (auto control = weak.lock(); !isBeneath(control.get())) place(control.get());
+    }
+    for (const auto& control : controls) {
+        if (!isBeneath(control.get())) place(control.get());
+    }
+    // Labels lie beneath every other control, as windowless labels do, yet
+    // above the frames whose area they share.
+    for (const auto& control : controls) {
+        if (control->kind == Kind::Label) place(control.get());
+    }
+    for (const auto& control : controls) {
+        if (control->kind == Kind::Frame) place(control.get());
+    }
+}
+
+void FormState::FollowFocus() {
+    if (!hwnd) return;
+    HWND focus = GetFocus();
+    HWND carrier = nullptr;
+    for (const auto& control : controls) {
+        if (control->kind == Kind::Button && control->hwnd && control->hwnd == focus) carrier = focus;
+    }
+    if (!carrier) {
+        auto fallback = defaultButton.lock();
+        carrier = fallback ? fallback->hwnd : nullptr;
+    }
+    for (const auto& control : controls) {
+        if (control->kind != Kind::Button || !control->hwnd) continue;
+        const bool carries = (GetWindowLongPtrW(control->hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+        if (carries != (control->hwnd == carrier))
+            SendMessageW(control->hwnd, BM_SETSTYLE, control->hwnd == carrier ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    }
+}
+
 }  // namespace detail
 
 namespace win32 {
@@ -205,8 +260,16 @@ LRESULT ColourControl(FormState* form, HDC dc, HWND child, UINT message) {
         if (look.transparent || !back) back = form->background;
         if (look.transparent) SetBkMode(dc, TRANSPARENT);
     }
-    if (!back) return 0;  // a box keeps the system's colours: a locked or disabled one reads as such
-    (void)message;
+    if (control->kind == Kind::TextBox && message == WM_CTLCOLORSTATIC && IsWindowEnabled(child)) {
+        // A locked box reads like any other: white, with black text. Only a
+        // disabled one shows the system's grey.
+        if (!look.foreground) SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        if (!back) {
+            SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        }
+    }
+    if (!back) return 0;  // a box keeps the system's colours; a disabled one reads as such
     const COLORREF colour = RGB(back->r, back->g, back->b);
     SetBkColor(dc, colour);
     return reinterpret_cast<LRESULT>(form->BrushFor(colour));
@@ -416,6 +479,7 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lParam) {
 
 void ShowAndActivate(detail::FormState& state) {
     state.showSerial = ++detail::g_showCounter;
+    state.Restack();
     if (win32::Hooks().shown) win32::Hooks().shown();
     ShowWindow(state.hwnd, SW_SHOW);
     SetForegroundWindow(state.hwnd);
@@ -423,6 +487,7 @@ void ShowAndActivate(detail::FormState& state) {
     state.lastFocus = nullptr;
     state.PrepareFocus();
     state.focusByCode.reset();
+    state.FollowFocus();
 }
 
 }  // namespace
@@ -436,6 +501,8 @@ void Form::ShowModal() {
         return;  // already shown modally: it stays the one window
     }
     if (IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_HIDE);  // shown modeless: becomes modal
+    HWND active = GetActiveWindow();
+    state_->activeBefore = active != hwnd ? active : nullptr;
     // Modal: the thread's other windows take no input until this one closes.
     DisableOthers others{hwnd, &state_->disabledByModal};
     EnumThreadWindows(GetCurrentThreadId(), &DisableOne, reinterpret_cast<LPARAM>(&others));
@@ -535,24 +602,17 @@ void Form::SetCentred(bool centred) {
 
 void Form::SetTabOrder(const std::vector<const Control*>& order) {
     state_->RequireWindow("SetTabOrder");
-    state_->tabOrder.clear();
-    // The Z-order is the tab order: each control goes right below the
-    // previous one; controls not named keep their places after them.
-    HWND previous = HWND_TOP;
+    std::vector<std::weak_ptr<detail::ControlState>> chosen;
     for (const Control* control : order) {
         if (!control || !control->State() || !control->State()->hwnd || control->State()->form != state_.get())
             throw UiError(kStatusInvalidArg, "SetTabOrder: every control must be a loaded control of form '" +
                                                  objectName_ + "'");
-        state_->tabOrder.push_back(control->State());
-        HWND hwnd = control->State()->hwnd;
-        SetWindowPos(hwnd, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = hwnd;
+        chosen.push_back(control->State());
     }
-    // Frames stay beneath everything: they only draw their border and caption.
-    for (const auto& control : state_->controls) {
-        if (control->kind == detail::ControlState::Kind::Frame)
-            SetWindowPos(control->hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    // Tab walks this order (PreTranslate); the stacking keeps labels and
+    // frames beneath, whatever their place in it.
+    state_->tabOrder = std::move(chosen);
+    state_->Restack();
 }
 
 namespace {
@@ -568,10 +628,9 @@ HWND RequireButtonOf(detail::FormState& form, const Button& button, const char* 
 void Form::SetDefaultButton(const Button& button) {
     state_->RequireWindow("SetDefaultButton");
     HWND hwnd = RequireButtonOf(*state_, button, "SetDefaultButton");
-    if (auto previous = state_->defaultButton.lock(); previous && previous->hwnd)
-        SendMessageW(previous->hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
-    SendMessageW(hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    (void)hwnd;
     state_->defaultButton = button.State();
+    state_->FollowFocus();
 }
 
 void Form::SetCancelButton(const Button& button) {

@@ -67,6 +67,7 @@ struct MessageRequest {
     std::string title;  // as shown: the default title when none was given
     Buttons buttons;
     Icon icon;
+    std::string owner;  // the object name of the form that owns the box; "" for none (task-modal)
 };
 struct DriverHooks {
     // A queued answer: the box is not shown and this answer is returned.
@@ -115,6 +116,7 @@ struct FormState {
     HWND toolTips = nullptr;
     int busy = 0;          // window procedure calls of this form on the stack
     HWND modalWindow = nullptr;  // the window whose ShowModal loop runs
+    HWND activeBefore = nullptr;  // the thread's active window when a modal showing began
     std::uint64_t showSerial = 0;
     std::vector<HWND> disabledByModal;  // re-enabled before the window goes
     std::vector<std::shared_ptr<ControlState>> controls;
@@ -136,10 +138,19 @@ struct FormState {
     void TearDown();
     void PrepareFocus();
     void PlaceWindow();
+    // Stacks the controls as the operator sees them: the tab order on top,
+    // then the other controls, then the labels, then the frames beneath all.
+    void Restack();
+    // Gives the default border to the focused push button, or else to the
+    // form's default button.
+    void FollowFocus();
     HWND RequireWindow(const char* what) const;
     ControlState* ControlById(int id) const;
     HBRUSH BrushFor(COLORREF color);
 };
+
+// The form of a control window or of a form window; null for any other window.
+FormState* FormOfWindow(HWND hwnd);
 
 // The thread's loaded forms, for the driver and the message-box owner.
 std::vector<FormState*> OpenForms();  // visible ones, most recently shown first

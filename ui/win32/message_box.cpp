@@ -1,7 +1,7 @@
 // The one message box of the component, on MessageBoxW. It works on any
-// thread: the owner is this thread's active form, or none (task-modal) when no
-// form is open, as for the logout question, which comes after its form has
-// closed, and for the database creation, which has no form.
+// thread: the owner is this thread's active form, or none (task-modal) when
+// none of ours is active, as for the logout question, which comes after its
+// form has closed, and for the database creation, which has no form.
 #include "ui/message_box.h"
 
 #include <string>
@@ -24,14 +24,14 @@ UINT IconFlag(Icon icon) {
     return 0;
 }
 
-HWND OwnerForm() {
-    const auto open = detail::OpenForms();
+// The owner is our form that is active. With none of ours active (the
+// question after the logout form has closed, the host's own window in front)
+// the box is task-modal with no owner: it never takes another open form of
+// ours as its owner, which would leave the host's window enabled beside it.
+detail::FormState* OwnerForm() {
     HWND active = GetActiveWindow();
-    for (detail::FormState* form : open) {
-        if (form->hwnd == active && IsWindowEnabled(active)) return active;
-    }
-    for (detail::FormState* form : open) {
-        if (IsWindowEnabled(form->hwnd)) return form->hwnd;
+    for (detail::FormState* form : detail::OpenForms()) {
+        if (form->hwnd == active && IsWindowEnabled(active)) return form;
     }
     return nullptr;
 }
@@ -39,8 +39,9 @@ HWND OwnerForm() {
 }  // namespace
 
 Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<std::string_view> title) {
+    detail::FormState* ownerForm = OwnerForm();
     const win32::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons,
-                                        icon};
+                                        icon, ownerForm ? ownerForm->owner->ObjectName() : std::string()};
     const win32::DriverHooks& hooks = win32::Hooks();
     auto record = [&](Answer answer) {
         if (hooks.record) hooks.record(request, answer);
@@ -49,7 +50,7 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
     if (hooks.answer) {
         if (std::optional<Answer> queued = hooks.answer(request)) return record(*queued);
     }
-    HWND owner = OwnerForm();
+    HWND owner = ownerForm ? ownerForm->hwnd : nullptr;
     UINT flags = (buttons == Buttons::YesNo ? MB_YESNO : MB_OK) | IconFlag(icon) | MB_SETFOREGROUND;
     if (!owner) flags |= MB_TASKMODAL;
     if (hooks.shown) hooks.shown();

@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <exception>
@@ -143,7 +144,8 @@ std::optional<Answer> QueuedAnswer(const win32::MessageRequest&) {
 }
 
 void Record(const win32::MessageRequest& request, Answer answer) {
-    D().messages.push_back(MessageRecord{request.text, request.title, request.buttons, request.icon, answer});
+    D().messages.push_back(
+        MessageRecord{request.text, request.title, request.buttons, request.icon, answer, request.owner});
 }
 
 const bool g_hooksInstalled = [] {
@@ -406,6 +408,16 @@ void ClickMessageBox(Answer button) {
     });
 }
 
+void OpenSystemMenu() {
+    Queue("OpenSystemMenu", [] {
+        const auto forms = detail::OpenForms();
+        if (forms.empty()) return Outcome::Retry;
+        // What DefWindowProc makes of Alt+Space: the window menu, opened from the keyboard.
+        PostMessageW(forms.front()->hwnd, WM_SYSCOMMAND, SC_KEYMENU, L' ');
+        return Outcome::Done;
+    });
+}
+
 void Run(std::function<void()> action) {
     Queue("Run", [action = std::move(action)] {
         action();
@@ -481,6 +493,23 @@ std::optional<std::string> ToolTipOf(const std::string& control) {
     tool.hwnd = state->form->hwnd;
     tool.uId = state->kind == Kind::Frame ? static_cast<UINT_PTR>(state->id) : reinterpret_cast<UINT_PTR>(state->hwnd);
     tool.lpszText = text;
+    RECT rect;
+    GetWindowRect(state->hwnd, &rect);
+    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    if (state->kind != Kind::Frame &&
+        SendMessageW(state->hwnd, WM_NCHITTEST, 0, MAKELPARAM(centre.x, centre.y)) == HTTRANSPARENT) {
+        // The pointer passes through the control to the form: the hint is
+        // the one the tooltip window finds there (a frame's, for a label in it).
+        TTHITTESTINFOW hit{};
+        hit.hwnd = state->form->hwnd;
+        hit.pt = centre;
+        ScreenToClient(state->form->hwnd, &hit.pt);
+        hit.ti.cbSize = TTTOOLINFOW_V2_SIZE;
+        hit.ti.lpszText = text;
+        if (!SendMessageW(state->form->toolTips, TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&hit))) return std::string();
+        tool = hit.ti;
+        tool.lpszText = text;
+    }
     SendMessageW(state->form->toolTips, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
     return win32::Utf8(text);
 }
@@ -496,14 +525,9 @@ std::string FocusedControl() {
     return {};
 }
 
-std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
-    if (detail::FormState* form = FindForm(controlOrForm)) {
-        RECT rect;
-        GetClientRect(form->hwnd, &rect);
-        return PixelRect{0, 0, rect.right, rect.bottom};
-    }
-    auto state = FindControl(controlOrForm);
-    if (!state || !state->form) return std::nullopt;
+namespace {
+// What shows of a control, on its form's client area.
+RECT VisibleRect(const ControlState* state) {
     RECT rect;
     GetWindowRect(state->hwnd, &rect);
     MapWindowPoints(HWND_DESKTOP, state->form->hwnd, reinterpret_cast<POINT*>(&rect), 2);
@@ -513,7 +537,94 @@ std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
         SendMessageW(state->hwnd, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&box));
         rect.bottom = rect.top + static_cast<LONG>(SendMessageW(state->hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
     }
+    return rect;
+}
+
+// The colours of a bitmap's pixels, the most used first.
+std::vector<Rgb> CountColours(HDC dc, HBITMAP bitmap, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    std::vector<std::pair<std::uint32_t, int>> counts;
+    for (std::uint32_t pixel : pixels) {
+        pixel &= 0xFFFFFFu;
+        auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
+        if (it == counts.end()) counts.emplace_back(pixel, 1);
+        else ++it->second;
+    }
+    std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<Rgb> colours;
+    for (const auto& [pixel, count] : counts)
+        colours.push_back(Rgb{static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
+                              static_cast<std::uint8_t>(pixel)});
+    return colours;
+}
+}  // namespace
+
+std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
+    if (detail::FormState* form = FindForm(controlOrForm)) {
+        RECT rect;
+        GetClientRect(form->hwnd, &rect);
+        return PixelRect{0, 0, rect.right, rect.bottom};
+    }
+    auto state = FindControl(controlOrForm);
+    if (!state || !state->form) return std::nullopt;
+    const RECT rect = VisibleRect(state.get());
     return PixelRect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::string ControlAt(const std::string& formName, int x, int y) {
+    detail::FormState* form = FindForm(formName);
+    if (!form) return {};
+    // The form's children from the top of the stacking order down.
+    for (HWND child = GetWindow(form->hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        for (const auto& control : form->controls) {
+            if (control->hwnd != child) continue;
+            const RECT rect = VisibleRect(control.get());
+            if (x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom) return control->name;
+        }
+    }
+    return {};
+}
+
+std::string DefaultBorderOf(const std::string& formName) {
+    detail::FormState* form = FindForm(formName);
+    if (!form) return {};
+    for (const auto& control : form->controls) {
+        if (control->kind == Kind::Button && (SendMessageW(control->hwnd, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON))
+            return control->name;
+    }
+    return {};
+}
+
+std::vector<Rgb> ColoursOf(const std::string& control) {
+    auto state = FindControl(control);
+    if (!state) return {};
+    RECT rect;
+    GetWindowRect(state->hwnd, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return {};
+    // The control paints itself into a bitmap, with the colours its form
+    // hands it: no sibling laid over it shows.
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageW(state->hwnd, WM_PRINT, reinterpret_cast<WPARAM>(memory),
+                 PRF_NONCLIENT | PRF_CLIENT | PRF_ERASEBKGND | PRF_CHECKVISIBLE);
+    SelectObject(memory, old);
+    std::vector<Rgb> colours = CountColours(memory, bitmap, width, height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return colours;
 }
 
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
