@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
@@ -122,12 +123,20 @@ void AnswerWindows(DWORD pid, DWORD tid) {
 }
 
 // An event sink recording each call: dispid and the argument types as given.
+// Its IUnknown is a pointer apart from its IDispatch, as in many hosts.
 struct Sink : IDispatch {
+    struct Identity : IUnknown {
+        Sink* sink;
+        STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return sink->QueryInterface(iid, out); }
+        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+        STDMETHODIMP_(ULONG) Release() override { return 1; }
+    } identity;
+    Sink() { identity.sink = this; }
     std::vector<std::vector<VARIANT>> calls;
     HRESULT answer = S_OK;
     std::function<void()> inside;
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = (iid == IID_IUnknown || iid == IID_IDispatch) ? this : nullptr;
+        *out = iid == IID_IUnknown ? static_cast<IUnknown*>(&identity) : iid == IID_IDispatch ? this : nullptr;
         return *out ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
@@ -143,6 +152,41 @@ struct Sink : IDispatch {
         return answer;
     }
 };
+
+// A direct (early-bound) call of the dual interface's member `i`: vtable
+// slot 7 + i, after IDispatch's seven.
+HRESULT Direct(IDispatch* d, REFIID dual, int i) {
+    IDispatch* p = nullptr;
+    if (FAILED(d->QueryInterface(dual, (void**)&p))) return E_NOINTERFACE;
+    VARIANT r;
+    VariantInit(&r), V_VT(&r) = VT_I4;
+    const HRESULT hr = (*reinterpret_cast<HRESULT(STDMETHODCALLTYPE***)(IDispatch*, VARIANT*)>(p))[7 + i](p, &r);
+    EXPECT_EQ(V_VT(&r), VT_EMPTY);
+    p->Release();
+    return hr;
+}
+std::wstring ErrorDescription() {
+    IErrorInfo* info = nullptr;
+    BSTR text = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) return L"<none>";
+    info->GetDescription(&text), info->Release();
+    std::wstring out = text ? text : L"";
+    return SysFreeString(text), out;
+}
+
+// Blocks of the host's own, made right after it released an object inside
+// the object's call: they take the memory just freed, so that a write after
+// the release shows in them once the call has returned.
+std::vector<std::string> HostBlocks() {
+    std::vector<std::string> blocks;
+    for (std::size_t n = 16; n <= 640; n += 8) blocks.insert(blocks.end(), 4, std::string(n, '\xA5'));
+    return blocks;
+}
+bool Intact(const std::vector<std::string>& blocks) {
+    return !blocks.empty() && std::all_of(blocks.begin(), blocks.end(), [](const std::string& b) {
+        return b.find_first_not_of('\xA5') == std::string::npos;
+    });
+}
 
 class Com : public ::testing::Test {
 protected:
@@ -198,6 +242,10 @@ protected:
         EXPECT_EQ(listed->EnumConnections(&connections), S_OK);
         EXPECT_EQ(connections->Next(8, data, &fetched), S_FALSE);
         EXPECT_TRUE(fetched >= 1 && data[fetched - 1].dwCookie == *cookie);  // the newest last
+        EXPECT_TRUE(fetched >= 1 && data[fetched - 1].pUnk == &sink->identity);
+        IEnumConnections* copy = nullptr;
+        EXPECT_EQ(connections->Clone(&copy), S_OK);
+        if (copy) copy->Release();
         for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
         connections->Release(), listed->Release(), points->Release();
         info->Release(), cpc->Release();
@@ -234,6 +282,8 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     VariantInit(&r), V_VT(&r) = VT_I4;
     EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, nullptr, &r), S_OK);
     EXPECT_EQ(V_VT(&r), VT_EMPTY);
+    const GUID shiftDual = dc::ToWinGuid(dc::kIidShiftClass);
+    EXPECT_TRUE(Direct(shift, shiftDual, 0) == S_OK && Direct(shift, shiftDual, 1) == S_OK);
     // From another thread the raw pointer is refused.
     std::thread([&] { EXPECT_EQ(Call(shift, dc::kDispidShiftClass), RPC_E_WRONG_THREAD); }).join();
     // Another apartment goes through the runtime's marshalling of the dual
@@ -271,6 +321,14 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, &e), DISP_E_EXCEPTION);
     EXPECT_EQ(static_cast<unsigned>(e.scode), 0x800A0006u);
     EXPECT_TRUE(e.bstrDescription && *e.bstrDescription);
+    EXPECT_EQ(ErrorDescription(), std::wstring(e.bstrDescription));
+    SysFreeString(e.bstrSource), SysFreeString(e.bstrDescription);
+    // Without an EXCEPINFO the member's own status; directly, the same with IErrorInfo.
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(static_cast<unsigned>(Call(shift, dc::kDispidShiftClass)), 0x800A0006u);
+    EXPECT_NE(ErrorDescription(), L"<none>");
+    EXPECT_EQ(static_cast<unsigned>(Direct(shift, shiftDual, 1)), 0x800A0006u);
+    EXPECT_NE(ErrorDescription(), L"<none>");
     ISupportErrorInfo* support = nullptr;
     ASSERT_EQ(shift->QueryInterface(IID_ISupportErrorInfo, (void**)&support), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(dc::ToWinGuid(dc::kIidShiftClass)), S_OK);
@@ -291,6 +349,10 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     IClassFactory* f = nullptr;
     ASSERT_EQ(CoGetClassObject(dc::ToWinGuid(dc::kClsidShiftClass), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                (void**)&f), S_OK);
+    f->LockServer(TRUE);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    f->LockServer(FALSE), f->LockServer(FALSE);  // one too many: no effect
+    EXPECT_EQ(canUnload(), S_OK);
     f->LockServer(TRUE);
     EXPECT_EQ(canUnload(), S_FALSE);
     f->LockServer(FALSE), f->Release();
@@ -317,9 +379,19 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     Connect(shift, &failing, &cookies[0])->Release();
     Connect(shift, &recording, &cookies[1])->Release();
     IConnectionPoint* cp = Connect(shift, &leaving, &cookies[2]);
-    leaving.inside = [&] { EXPECT_EQ(cp->Unadvise(cookies[2]), S_OK); };
+    leaving.inside = [&] {
+        EXPECT_EQ(cp->Unadvise(cookies[2]), S_OK);
+        EXPECT_EQ(cp->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
+    };
+    // The last sink drops every reference the host holds, in the event.
+    Sink dropping;
+    std::vector<std::string> blocks;
+    DWORD dropCookie = 0;
+    Connect(shift, &dropping, &dropCookie)->Release();
+    dropping.inside = [&] { cp->Release(), shift->Release(), blocks = HostBlocks(); };
     for (int i = 0; i < 3 && recording.calls.empty(); ++i, Sleep(1000))
         EXPECT_EQ(Call(shift, dc::kDispidShiftClass), S_OK);
+    EXPECT_TRUE(Intact(blocks));
     ASSERT_EQ(recording.calls.size(), 1u);
     EXPECT_EQ(failing.calls.size(), 1u);
     EXPECT_EQ(leaving.calls.size(), 1u);
@@ -330,9 +402,6 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     EXPECT_TRUE(V_VT(&a[1]) == VT_BSTR && std::wstring(V_BSTR(&a[1])) == L"甲班");
     ASSERT_EQ(V_VT(&a[0]), VT_DATE);
     EXPECT_EQ(V_DATE(&a[0]), static_cast<double>(static_cast<long>(V_DATE(&a[0]))));
-    EXPECT_EQ(cp->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
-    cp->Release();
-    shift->Release();
 }
 
 TEST_F(Com, BackAdminFromARealLogin) {
@@ -341,15 +410,21 @@ TEST_F(Com, BackAdminFromARealLogin) {
     DWORD cookie = 0;
     IConnectionPoint* cp = Connect(password, &sink, &cookie);
     const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
-    // The operator, on another thread: OK in the login form (the default
-    // password of a fresh database).
-    WhileRunning([&] { AnswerWindows(pid, tid); },
-                 [&] { EXPECT_EQ(Call(password, dc::kDispidShowDialog), S_OK); });
+    std::vector<std::string> blocks;
+    sink.inside = [&] { cp->Release(), password->Release(), blocks = HostBlocks(); };  // the host's last references
+    // The operator, on another thread: the change-password and logout forms
+    // closed by their frames (called directly), then OK in the login form
+    // (the default password of a fresh database).
+    const GUID dual = dc::ToWinGuid(dc::kIidPassword);
+    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] {
+        EXPECT_TRUE(Direct(password, dual, 1) == S_OK && Direct(password, dual, 2) == S_OK);
+        EXPECT_EQ(Direct(password, dual, 0), S_OK);
+    });
+    EXPECT_TRUE(Intact(blocks));
     ASSERT_EQ(sink.calls.size(), 1u);
     ASSERT_EQ(sink.calls[0].size(), 2u);
     EXPECT_TRUE(V_VT(&sink.calls[0][1]) == VT_I2 && V_I2(&sink.calls[0][1]) == 1);  // Data: the level
     EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);                                        // iCommand
-    cp->Unadvise(cookie), cp->Release(), password->Release();
 }
 
 TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
@@ -434,6 +509,20 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
         }
     }
     EXPECT_NE(Regsvr32(L"/n /i:nobody", OwnDll()), 0u);
+    // A registration failing part way (the type library's step, under a
+    // volatile key that takes no lasting subkey) takes back what it wrote.
+    const std::wstring libRoot = L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId);
+    ASSERT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
+    HKEY volatileKey = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, libRoot.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &volatileKey, nullptr), ERROR_SUCCESS);
+    RegCloseKey(volatileKey);
+    EXPECT_NE(Regsvr32(L"", OwnDll()), 0u);
+    for (const dc::ClassInfo& c : dc::Classes())
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c)) || KeyExists(HKEY_CLASSES_ROOT, W(c.progid)) ||
+                     KeyExists(HKEY_CLASSES_ROOT, L"Interface\\" + GuidText(*c.iid)));
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, libRoot.c_str());
+    ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
 
     if (!std::filesystem::exists(OtherDll())) GTEST_SKIP() << "the other bitness is not built";
     ASSERT_EQ(Regsvr32(L"", OtherDll(), true), 0u);
