@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -154,15 +155,15 @@ struct Sink : IDispatch {
 };
 
 // A direct (early-bound) call of the dual interface's member `i`: vtable
-// slot 7 + i, after IDispatch's seven.
+// slot 7 + i, after IDispatch's seven. Only the caller's reference holds `d`.
 HRESULT Direct(IDispatch* d, REFIID dual, int i) {
     IDispatch* p = nullptr;
     if (FAILED(d->QueryInterface(dual, (void**)&p))) return E_NOINTERFACE;
+    p->Release();
     VARIANT r;
     VariantInit(&r), V_VT(&r) = VT_I4;
     const HRESULT hr = (*reinterpret_cast<HRESULT(STDMETHODCALLTYPE***)(IDispatch*, VARIANT*)>(p))[7 + i](p, &r);
     EXPECT_EQ(V_VT(&r), VT_EMPTY);
-    p->Release();
     return hr;
 }
 std::wstring ErrorDescription() {
@@ -179,13 +180,55 @@ std::wstring ErrorDescription() {
 // the release shows in them once the call has returned.
 std::vector<std::string> HostBlocks() {
     std::vector<std::string> blocks;
-    for (std::size_t n = 16; n <= 640; n += 8) blocks.insert(blocks.end(), 4, std::string(n, '\xA5'));
+    for (std::size_t n = 15; n <= 640; n += 8) blocks.insert(blocks.end(), 4, std::string(n, '\xA5'));  // n + 1 bytes
     return blocks;
 }
 bool Intact(const std::vector<std::string>& blocks) {
     return !blocks.empty() && std::all_of(blocks.begin(), blocks.end(), [](const std::string& b) {
         return b.find_first_not_of('\xA5') == std::string::npos;
     });
+}
+
+// The registry keys Dutygate.dll opens, creates and deletes, each as its kind
+// and the view it asks for ("CLSID 64", "TypeLib -"): its import table's
+// entries are rerouted here while Reroute is on.
+std::set<std::wstring> regSeen;
+void Log(LPCWSTR path, REGSAM sam, bool reading) {
+    std::wstring p = path ? path : L"";
+    const REGSAM view = sam & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    const wchar_t* kinds[] = {L"\\CLSID\\", L"\\Interface\\", L"\\TypeLib\\", L"\\Dutygate."};
+    for (const wchar_t* k : kinds)
+        if (p.find(k) != std::wstring::npos) p = std::wstring(k + 1, wcslen(k) - 2);
+    const bool other = view == (kWin64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+    regSeen.insert(p + (view == KEY_WOW64_64KEY ? L" 64" : view ? L" 32" : L" -") + (other && !reading ? L" write" : L""));
+}
+LONG WINAPI LogOpen(HKEY k, LPCWSTR p, DWORD o, REGSAM s, PHKEY r) {
+    return Log(p, s, !(s & (KEY_SET_VALUE | DELETE | KEY_CREATE_SUB_KEY))), RegOpenKeyExW(k, p, o, s, r);
+}
+LONG WINAPI LogCreate(HKEY k, LPCWSTR p, DWORD z, LPWSTR c, DWORD o, REGSAM s, SECURITY_ATTRIBUTES* a, PHKEY r, DWORD* d) {
+    return Log(p, s, false), RegCreateKeyExW(k, p, z, c, o, s, a, r, d);
+}
+LONG WINAPI LogDelete(HKEY k, LPCWSTR p, REGSAM s, DWORD z) { return Log(p, s, false), RegDeleteKeyExW(k, p, s, z); }
+void Reroute(HMODULE dll, bool on) {
+    static std::vector<std::pair<ULONG_PTR*, ULONG_PTR>> saved;
+    auto* base = reinterpret_cast<BYTE*>(dll);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; on && d->Name; ++d) {
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const std::string name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            void* to = name == "RegOpenKeyExW" ? (void*)LogOpen : name == "RegCreateKeyExW" ? (void*)LogCreate
+                     : name == "RegDeleteKeyExW" ? (void*)LogDelete : nullptr;
+            DWORD old = 0;
+            if (to && VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &old))
+                saved.emplace_back(&slot->u1.Function, slot->u1.Function), slot->u1.Function = (ULONG_PTR)to;
+        }
+    }
+    for (; !on && !saved.empty(); saved.pop_back()) *saved.back().first = saved.back().second;
 }
 
 class Com : public ::testing::Test {
@@ -449,9 +492,9 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
         ti->GetTypeAttr(&ta);
         std::string guid = dc::FormatGuid(*reinterpret_cast<const dc::Guid*>(&ta->guid));
         EXPECT_NE(idl.str().find("uuid(" + guid.substr(1, 36) + ")"), std::string::npos) << guid;
-        const WORD flags = ta->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE, expected = ta->typekind == TKIND_COCLASS
+        const WORD flags = ta->wTypeFlags, expected = ta->typekind == TKIND_COCLASS
             ? TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID
-            : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
+            : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE | (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
         EXPECT_EQ(flags, expected) << i;
         if (ta->typekind == TKIND_DISPATCH && (flags & TYPEFLAG_FDUAL)) {  // its vtable half: methods after IDispatch's
             HREFTYPE ref;
@@ -539,6 +582,23 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(own)));
     IDispatch* d = Create(L"Dutygate.clsPassword");
     if (d) d->Release();
+}
+
+// Wine keeps one registry view: what only the views tell apart is checked as
+// the flags the DLL passes. CLSID and Interface keys in its own view (the
+// other's only read), ProgIDs and the type library without a view.
+TEST_F(Com, RegistryViewsAskedFor) {
+    IDispatch* d = Create(L"Dutygate.clsPassword");
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    ASSERT_NE(dll, nullptr);
+    Reroute(dll, true);
+    EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllUnregisterServer"))(), S_OK);
+    EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllRegisterServer"))(), S_OK);
+    Reroute(dll, false);
+    const std::wstring own = kWin64 ? L" 64" : L" 32", other = kWin64 ? L" 32" : L" 64";
+    EXPECT_EQ(regSeen, (std::set<std::wstring>{L"CLSID" + own, L"CLSID" + other, L"Interface" + own, L"TypeLib -",
+                                                L"Dutygate -"}));
+    d->Release();
 }
 
 // The late-bound path as a script host sees it: Wine's cscript of this
