@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -175,18 +176,18 @@ std::wstring ErrorDescription() {
     return SysFreeString(text), out;
 }
 
-// Blocks of the host's own, made right after it released an object inside
-// the object's call: they take the memory just freed, so that a write after
-// the release shows in them once the call has returned.
-std::vector<std::string> HostBlocks() {
-    std::vector<std::string> blocks;
-    for (std::size_t n = 15; n <= 640; n += 8) blocks.insert(blocks.end(), 4, std::string(n, '\xA5'));  // n + 1 bytes
-    return blocks;
+// The DLL's frees while rerouted here: each block is filled and held back
+// from the heap, so that any write into it after its release shows once the
+// call in progress has returned (a small debug heap).
+std::vector<std::pair<unsigned char*, std::size_t>> held;
+void __cdecl HoldFree(void* p) {
+    if (p != nullptr) held.emplace_back(static_cast<unsigned char*>(std::memset(p, 0xA5, _msize(p))), _msize(p));
 }
-bool Intact(const std::vector<std::string>& blocks) {
-    return !blocks.empty() && std::all_of(blocks.begin(), blocks.end(), [](const std::string& b) {
-        return b.find_first_not_of('\xA5') == std::string::npos;
-    });
+bool HeldIntact() {
+    bool intact = !held.empty();
+    for (auto& [p, n] : held) intact = std::all_of(p, p + n, [](unsigned char c) { return c == 0xA5; }) && intact;
+    for (auto& block : held) std::free(block.first);
+    return held.clear(), intact;
 }
 
 // The registry keys Dutygate.dll opens, creates and deletes, each as its kind
@@ -209,8 +210,10 @@ LONG WINAPI LogCreate(HKEY k, LPCWSTR p, DWORD z, LPWSTR c, DWORD o, REGSAM s, S
     return Log(p, s, false), RegCreateKeyExW(k, p, z, c, o, s, a, r, d);
 }
 LONG WINAPI LogDelete(HKEY k, LPCWSTR p, REGSAM s, DWORD z) { return Log(p, s, false), RegDeleteKeyExW(k, p, s, z); }
-void Reroute(HMODULE dll, bool on) {
+// Points the DLL's imports named in `routes` at ours; no routes: back as they were.
+void Reroute(HMODULE dll, const std::vector<std::pair<std::string, void*>>& routes) {
     static std::vector<std::pair<ULONG_PTR*, ULONG_PTR>> saved;
+    const bool on = !routes.empty();
     auto* base = reinterpret_cast<BYTE*>(dll);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
@@ -221,8 +224,8 @@ void Reroute(HMODULE dll, bool on) {
         for (; names->u1.AddressOfData; ++names, ++slot) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
             const std::string name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
-            void* to = name == "RegOpenKeyExW" ? (void*)LogOpen : name == "RegCreateKeyExW" ? (void*)LogCreate
-                     : name == "RegDeleteKeyExW" ? (void*)LogDelete : nullptr;
+            void* to = nullptr;
+            for (const auto& [from, fn] : routes) to = from == name ? fn : to;
             DWORD old = 0;
             if (to && VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &old))
                 saved.emplace_back(&slot->u1.Function, slot->u1.Function), slot->u1.Function = (ULONG_PTR)to;
@@ -428,13 +431,14 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     };
     // The last sink drops every reference the host holds, in the event.
     Sink dropping;
-    std::vector<std::string> blocks;
     DWORD dropCookie = 0;
     Connect(shift, &dropping, &dropCookie)->Release();
-    dropping.inside = [&] { cp->Release(), shift->Release(), blocks = HostBlocks(); };
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    dropping.inside = [&] { Reroute(dll, {{"free", (void*)HoldFree}}), cp->Release(), shift->Release(); };
     for (int i = 0; i < 3 && recording.calls.empty(); ++i, Sleep(1000))
         EXPECT_EQ(Call(shift, dc::kDispidShiftClass), S_OK);
-    EXPECT_TRUE(Intact(blocks));
+    Reroute(dll, {});
+    EXPECT_TRUE(HeldIntact());
     ASSERT_EQ(recording.calls.size(), 1u);
     EXPECT_EQ(failing.calls.size(), 1u);
     EXPECT_EQ(leaving.calls.size(), 1u);
@@ -453,17 +457,18 @@ TEST_F(Com, BackAdminFromARealLogin) {
     DWORD cookie = 0;
     IConnectionPoint* cp = Connect(password, &sink, &cookie);
     const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
-    std::vector<std::string> blocks;
-    sink.inside = [&] { cp->Release(), password->Release(), blocks = HostBlocks(); };  // the host's last references
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    sink.inside = [&] { Reroute(dll, {{"free", (void*)HoldFree}}), cp->Release(), password->Release(); };
     // The operator, on another thread: the change-password and logout forms
     // closed by their frames (called directly), then OK in the login form
     // (the default password of a fresh database).
     const GUID dual = dc::ToWinGuid(dc::kIidPassword);
     WhileRunning([&] { AnswerWindows(pid, tid); }, [&] {
         EXPECT_TRUE(Direct(password, dual, 1) == S_OK && Direct(password, dual, 2) == S_OK);
-        EXPECT_EQ(Direct(password, dual, 0), S_OK);
+        EXPECT_EQ(Direct(password, dual, 0), S_OK);  // the sink drops the host's last references
     });
-    EXPECT_TRUE(Intact(blocks));
+    Reroute(dll, {});
+    EXPECT_TRUE(HeldIntact());
     ASSERT_EQ(sink.calls.size(), 1u);
     ASSERT_EQ(sink.calls[0].size(), 2u);
     EXPECT_TRUE(V_VT(&sink.calls[0][1]) == VT_I2 && V_I2(&sink.calls[0][1]) == 1);  // Data: the level
@@ -591,10 +596,11 @@ TEST_F(Com, RegistryViewsAskedFor) {
     IDispatch* d = Create(L"Dutygate.clsPassword");
     HMODULE dll = GetModuleHandleW(OwnDll().c_str());
     ASSERT_NE(dll, nullptr);
-    Reroute(dll, true);
+    Reroute(dll, {{"RegOpenKeyExW", (void*)LogOpen}, {"RegCreateKeyExW", (void*)LogCreate},
+                  {"RegDeleteKeyExW", (void*)LogDelete}});
     EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllUnregisterServer"))(), S_OK);
     EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllRegisterServer"))(), S_OK);
-    Reroute(dll, false);
+    Reroute(dll, {});
     const std::wstring own = kWin64 ? L" 64" : L" 32", other = kWin64 ? L" 32" : L" 64";
     EXPECT_EQ(regSeen, (std::set<std::wstring>{L"CLSID" + own, L"CLSID" + other, L"Interface" + own, L"TypeLib -",
                                                 L"Dutygate -"}));
