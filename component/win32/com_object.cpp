@@ -29,12 +29,32 @@ struct DualInterface : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Member2(VARIANT* result) = 0;
 };
 
+// One reference held for the length of a call that can run host code: a
+// host that drops its last reference inside an event handler or a modal
+// dialog releases the object only when the call has returned.
+template <typename T>
+class Hold {
+public:
+    explicit Hold(T* object) noexcept : object_(object) { object_->AddRef(); }
+    ~Hold() { object_->Release(); }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+
+private:
+    T* object_;
+};
+
 // An advised sink: the event goes to its IDispatch::Invoke with the
 // arguments in reverse order, as the runtime lays them out.
 class DispatchSink final : public EventSink {
 public:
-    explicit DispatchSink(IDispatch* sink) : sink_(sink) {}
-    ~DispatchSink() override { sink_->Release(); }
+    // Takes over one reference to each: the interface that events go to, and
+    // the sink's own IUnknown, its identity for hosts that enumerate.
+    DispatchSink(IDispatch* sink, IUnknown* identity) : sink_(sink), identity_(identity) {}
+    ~DispatchSink() override {
+        sink_->Release();
+        identity_->Release();
+    }
     DispatchSink(const DispatchSink&) = delete;
     DispatchSink& operator=(const DispatchSink&) = delete;
 
@@ -57,6 +77,7 @@ public:
         DISPPARAMS params{values, nullptr, n, 0};
         EXCEPINFO exception{};
         UINT argError = 0;
+        Hold<IDispatch> hold(sink_);
         sink_->Invoke(event.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, &exception,
                       &argError);  // a sink's failure is its own
         SysFreeString(exception.bstrSource);
@@ -65,10 +86,11 @@ public:
         for (UINT i = 0; i < n; ++i) VariantClear(&values[i]);
     }
 
-    IDispatch* Sink() const { return sink_; }
+    IUnknown* Identity() const { return identity_; }
 
 private:
     IDispatch* sink_;
+    IUnknown* identity_;
 };
 
 // A snapshot enumerator (IEnumConnectionPoints, IEnumConnections): it holds
@@ -124,10 +146,15 @@ public:
     }
     STDMETHODIMP Clone(Enum** out) override {
         if (out == nullptr) return E_POINTER;
-        auto* copy = new (std::nothrow) Enumerator(items_, iid_);
-        if (copy) copy->next_ = next_;
-        *out = copy;
-        return copy ? S_OK : E_OUTOFMEMORY;
+        *out = nullptr;
+        try {
+            auto* copy = new Enumerator(items_, iid_);  // the copy of the items may throw too
+            copy->next_ = next_;
+            *out = copy;
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
     }
 
 private:
@@ -232,42 +259,46 @@ public:
         if (names == nullptr || ids == nullptr) return E_POINTER;
         return DispGetIDsOfNames(vtableInfo_, names, count, ids);
     }
+    // Every member takes no argument and has the same shape as its vtable
+    // slot, so the call goes straight to it; the member's status stays in
+    // this frame.
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override {
+        if (argError != nullptr) *argError = 0;
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-        if (FindMemberByDispid(cls_, id) == nullptr) return DISP_E_MEMBERNOTFOUND;
+        const MemberInfo* member = FindMemberByDispid(cls_, id);
+        if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
         if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;
         // No member takes an argument: refused before anything runs.
         if (params != nullptr && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-        RunHandOffs();
-        if (CheckCaller(core_) != kOk) return RPC_E_WRONG_THREAD;
-        DISPPARAMS none{nullptr, nullptr, 0, 0};
-        lastFailure_ = S_OK;
-        HRESULT hr = DispInvoke(static_cast<DualInterface*>(this), vtableInfo_, id, DISPATCH_METHOD, &none, result,
-                                exception, argError);
-        if (FAILED(hr) && FAILED(lastFailure_) &&
-            (hr != DISP_E_EXCEPTION || (exception != nullptr && exception->bstrDescription == nullptr))) {
-            // The member failed: the caller gets its status and description.
-            if (exception != nullptr) {
-                SysFreeString(exception->bstrSource);
-                SysFreeString(exception->bstrDescription);
-                *exception = EXCEPINFO{};
-                exception->scode = lastFailure_;
-                try {
-                    exception->bstrSource = SysAllocString(Wide(cls_.progid).c_str());
-                    exception->bstrDescription = SysAllocString(Wide(LastError()).c_str());
-                } catch (...) {
-                }
-            }
-            hr = DISP_E_EXCEPTION;
+        if (!OnOwnerThread()) return ReportError(RPC_E_WRONG_THREAD, cls_);
+        Hold<ComObject> hold(this);
+        VARIANT ignored;
+        const HRESULT status = Run(static_cast<std::size_t>(member - cls_.members.data()),
+                                   result != nullptr ? result : &ignored);
+        if (SUCCEEDED(status) || exception == nullptr) return status;
+        // The member failed: the caller gets its status and description.
+        *exception = EXCEPINFO{};
+        exception->scode = status;
+        try {
+            exception->bstrSource = SysAllocString(Wide(cls_.progid).c_str());
+            exception->bstrDescription = SysAllocString(Wide(LastError()).c_str());
+        } catch (...) {
         }
-        return hr;
+        return DISP_E_EXCEPTION;
     }
 
     // The dual interface's own members.
     STDMETHODIMP Member0(VARIANT* result) override { return Call(0, result); }
     STDMETHODIMP Member1(VARIANT* result) override { return Call(1, result); }
     STDMETHODIMP Member2(VARIANT* result) override { return Call(2, result); }
+
+    // True on the object's own thread, after running the releases handed to
+    // it. A call from elsewhere writes nothing of the object.
+    bool OnOwnerThread() noexcept {
+        RunHandOffs();
+        return CheckCaller(core_) == kOk;
+    }
 
     // IConnectionPointContainer: one point, for the class's event interface.
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
@@ -312,20 +343,21 @@ private:
         if (result == nullptr) return E_POINTER;
         VariantInit(result);  // every member's result is empty
         if (index >= cls_.members.size()) return E_NOTIMPL;
-        RunHandOffs();
-        Status status = CheckCaller(core_);
-        if (status == kOk) {
-            try {
-                status = CallMember(core_, cls_.members[index].dispid);
-            } catch (...) {
-                status = FailFromCurrentException();
-            }
+        if (!OnOwnerThread()) return ReportError(RPC_E_WRONG_THREAD, cls_);
+        Hold<ComObject> hold(this);
+        return Run(index, result);
+    }
+
+    // Runs member `index` on the owning thread, with the object held.
+    HRESULT Run(std::size_t index, VARIANT* result) noexcept {
+        VariantInit(result);
+        Status status = kOk;
+        try {
+            status = CallMember(core_, cls_.members[index].dispid);
+        } catch (...) {
+            status = FailFromCurrentException();
         }
-        if (status < 0) {
-            lastFailure_ = status;
-            return ReportError(status, cls_);
-        }
-        lastFailure_ = S_OK;
+        if (status < 0) return ReportError(status, cls_);
         SetErrorInfo(0, nullptr);
         return S_OK;
     }
@@ -335,7 +367,6 @@ private:
     Object* core_;  // one reference
     ITypeInfo* dispatchInfo_;
     ITypeInfo* vtableInfo_;
-    HRESULT lastFailure_ = S_OK;  // of the member that Invoke ran
 };
 
 ConnectionPoint::ConnectionPoint(ComObject* owner) : owner_(owner) {
@@ -373,18 +404,24 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     if (cookie != nullptr) *cookie = 0;
     if (sink == nullptr || cookie == nullptr) return E_POINTER;
-    RunHandOffs();
-    if (CheckCaller(owner_->Core()) != kOk) return RPC_E_WRONG_THREAD;
+    if (!owner_->OnOwnerThread()) return RPC_E_WRONG_THREAD;
+    Hold<ConnectionPoint> hold(this);  // the sink's QueryInterface is host code
     IDispatch* dispatch = nullptr;
     const GUID diid = ToWinGuid(*owner_->Class().diid);
     if (FAILED(sink->QueryInterface(diid, reinterpret_cast<void**>(&dispatch))) &&
         FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
         return CONNECT_E_CANNOTCONNECT;
+    IUnknown* identity = nullptr;
+    if (FAILED(sink->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || identity == nullptr) {
+        identity = sink;
+        identity->AddRef();
+    }
     std::shared_ptr<DispatchSink> adapter;
     try {
-        adapter = std::make_shared<DispatchSink>(dispatch);  // owns the reference from here on
+        adapter = std::make_shared<DispatchSink>(dispatch, identity);  // owns both references from here on
     } catch (...) {
         dispatch->Release();
+        identity->Release();
         return E_OUTOFMEMORY;
     }
     try {
@@ -398,13 +435,13 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    RunHandOffs();
-    if (CheckCaller(owner_->Core()) != kOk) return RPC_E_WRONG_THREAD;
+    if (!owner_->OnOwnerThread()) return RPC_E_WRONG_THREAD;
+    Hold<ConnectionPoint> hold(this);
     try {
         std::vector<CONNECTDATA> connections;
         for (const SinkEntry& entry : owner_->Core()->sinks) {
             if (auto* sink = dynamic_cast<DispatchSink*>(entry.sink.get()))
-                connections.push_back(CONNECTDATA{sink->Sink(), entry.cookie});
+                connections.push_back(CONNECTDATA{sink->Identity(), entry.cookie});
         }
         *out = new Enumerator<IEnumConnections, CONNECTDATA>(std::move(connections), IID_IEnumConnections);
     } catch (...) {
@@ -414,8 +451,8 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
 }
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
-    RunHandOffs();
-    if (CheckCaller(owner_->Core()) != kOk) return RPC_E_WRONG_THREAD;
+    if (!owner_->OnOwnerThread()) return RPC_E_WRONG_THREAD;
+    Hold<ConnectionPoint> hold(this);  // the sink's last Release is host code
     return component::Unadvise(owner_->Core(), cookie) ? S_OK : CONNECT_E_NOCONNECTION;
 }
 
@@ -459,6 +496,10 @@ HRESULT ReportError(HRESULT status, const ClassInfo& cls) noexcept {
 HRESULT CreateComObject(const ClassInfo& cls, REFIID iid, void** out) noexcept {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
+    // From here on this thread may hold state of ours (a failure's
+    // description, the object registry, window classes), whose clean-up code
+    // lives in this DLL: it stays loaded, whether the creation succeeds or not.
+    PinModule();
     ITypeInfo* dispatchInfo = nullptr;
     ITypeInfo* vtableInfo = nullptr;
     HRESULT hr = DualInfos(cls, &dispatchInfo, &vtableInfo);
@@ -472,7 +513,6 @@ HRESULT CreateComObject(const ClassInfo& cls, REFIID iid, void** out) noexcept {
         vtableInfo->Release();
         return ReportError(FailFromCurrentException(), cls);
     }
-    PinModule();  // the thread now holds state of ours
     auto* object = new (std::nothrow) ComObject(cls, core, dispatchInfo, vtableInfo);
     if (object == nullptr) {
         component::Release(core);

@@ -20,7 +20,16 @@ namespace {
 
 HINSTANCE moduleHandle = nullptr;
 std::atomic<long> moduleUses{0};
+std::atomic<long> serverLocks{0};
 std::atomic<bool> pinned{false};
+
+// LockServer(FALSE) takes back one lock that LockServer(TRUE) gave; one
+// without a lock to take back changes nothing.
+void UnlockServer() noexcept {
+    long locks = serverLocks.load();
+    while (locks > 0 && !serverLocks.compare_exchange_weak(locks, locks - 1)) {
+    }
+}
 
 std::mutex typeLibLock;
 ITypeLib* typeLib = nullptr;  // kept for the life of the process
@@ -48,9 +57,9 @@ public:
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         if (lock)
-            LockModule();
+            ++serverLocks;
         else
-            UnlockModule();
+            UnlockServer();
         return S_OK;
     }
 
@@ -80,7 +89,7 @@ std::wstring ModulePath() {
 
 void LockModule() noexcept { ++moduleUses; }
 void UnlockModule() noexcept { --moduleUses; }
-bool ModuleInUse() noexcept { return moduleUses.load() > 0 || LiveObjects() > 0; }
+bool ModuleInUse() noexcept { return moduleUses.load() > 0 || serverLocks.load() > 0 || LiveObjects() > 0; }
 
 void PinModule() noexcept {
     if (pinned.exchange(true)) return;

@@ -31,35 +31,51 @@ HKEY Root(Scope scope) { return scope == Scope::User ? HKEY_CURRENT_USER : HKEY_
 
 std::wstring GuidText(const Guid& g) { return Wide(FormatGuid(g)); }
 
-// The other bitness's registry view, or 0 on a system with only one.
-REGSAM OtherView() {
-    if (sizeof(void*) == 8) return KEY_WOW64_32KEY;
+bool UnderWow64() {
     BOOL wow64 = FALSE;
-    return (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) ? KEY_WOW64_64KEY : 0;
+    return sizeof(void*) == 4 && IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-void SetValue(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+// The registry views. CLSID and Interface keys live once per view; ProgIDs
+// and TypeLib are one key for both, reached without a view flag. Our own
+// view is named explicitly, so that a host's redirection cannot move it.
+REGSAM OwnView() { return sizeof(void*) == 8 ? KEY_WOW64_64KEY : (UnderWow64() ? KEY_WOW64_32KEY : 0); }
+// The other bitness's view, or 0 on a system with only one.
+REGSAM OtherView() { return sizeof(void*) == 8 ? KEY_WOW64_32KEY : (UnderWow64() ? KEY_WOW64_64KEY : 0); }
+
+void Check(LONG err) {
+    if (err != ERROR_SUCCESS) throw RegistryError{HRESULT_FROM_WIN32(err)};
+}
+
+void SetValue(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value, REGSAM view = 0) {
     HKEY key = nullptr;
-    LONG err = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    LONG err = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr);
     if (err == ERROR_SUCCESS) {
         err = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }
-    if (err != ERROR_SUCCESS) throw RegistryError{HRESULT_FROM_WIN32(err)};
+    Check(err);
 }
 
-void CreateKey(HKEY root, const std::wstring& path) {
+void CreateKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
     HKEY key = nullptr;
-    const LONG err = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    if (err != ERROR_SUCCESS) throw RegistryError{HRESULT_FROM_WIN32(err)};
+    Check(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr));
     RegCloseKey(key);
 }
 
-void DeleteTree(HKEY root, const std::wstring& path) {
-    const LONG err = RegDeleteTreeW(root, path.c_str());
-    if (err == ERROR_SUCCESS) RegDeleteKeyW(root, path.c_str());
-    if (err != ERROR_SUCCESS && err != ERROR_FILE_NOT_FOUND) throw RegistryError{HRESULT_FROM_WIN32(err)};
+// Removes the key with everything under it, in the given view; a key that
+// is not there is fine.
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
+    HKEY key = nullptr;
+    LONG err = RegOpenKeyExW(root, path.c_str(), 0, DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view,
+                             &key);
+    if (err == ERROR_FILE_NOT_FOUND) return;
+    Check(err);
+    err = RegDeleteTreeW(key, nullptr);
+    RegCloseKey(key);
+    if (err == ERROR_SUCCESS) err = RegDeleteKeyExW(root, path.c_str(), view, 0);
+    if (err != ERROR_FILE_NOT_FOUND) Check(err);
 }
 
 bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
@@ -69,28 +85,46 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     return true;
 }
 
+const wchar_t* kInterfaces = L"Software\\Classes\\Interface";
+
+// True where the two views reach one Interface key (Wine keeps one view):
+// a volatile probe made in ours shows in theirs.
+bool InterfacesShared(HKEY root, REGSAM own, REGSAM other) {
+    if (other == 0) return true;
+    const std::wstring probe = std::wstring(kInterfaces) + L"\\" + GuidText(kLibId) + L".view";
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, probe.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_READ | own, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return true;  // cannot tell: keep what the other bitness may need
+    RegCloseKey(key);
+    const bool shared = KeyExists(root, probe, other);
+    RegDeleteKeyExW(root, probe.c_str(), own, 0);
+    return shared;
+}
+
 std::wstring LibKey() { return std::wstring(kClasses) + L"TypeLib\\" + GuidText(kLibId); }
 
-// The library's own locale subkey ("409") and the neutral one ("0").
-std::wstring LibLocaleKey(LCID lcid) {
+// The library's file for a locale ("409", and the neutral "0") and bitness.
+std::wstring LibLocaleKey(LCID lcid, const wchar_t* sysKind = kOwnSysKindName) {
     wchar_t text[16];
     swprintf(text, 16, L"%lx", static_cast<unsigned long>(lcid));
-    return LibKey() + L"\\3.0\\" + text + L"\\" + kOwnSysKindName;
+    return LibKey() + L"\\3.0\\" + text + L"\\" + sysKind;
 }
 
 std::wstring ClassKey(const ClassInfo& cls) { return std::wstring(kClasses) + L"CLSID\\" + GuidText(*cls.clsid); }
 
 void WriteClass(HKEY root, const ClassInfo& cls, const std::wstring& path) {
+    const REGSAM view = OwnView();
     const std::wstring key = ClassKey(cls);
     const std::wstring progid = Wide(cls.progid);
-    SetValue(root, key, nullptr, progid);
-    SetValue(root, key + L"\\InprocServer32", nullptr, path);
-    SetValue(root, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-    SetValue(root, key + L"\\ProgID", nullptr, progid);
-    SetValue(root, key + L"\\VersionIndependentProgID", nullptr, progid);
-    SetValue(root, key + L"\\TypeLib", nullptr, GuidText(kLibId));
-    SetValue(root, key + L"\\VERSION", nullptr, L"3.0");
-    CreateKey(root, key + L"\\Programmable");
+    SetValue(root, key, nullptr, progid, view);
+    SetValue(root, key + L"\\InprocServer32", nullptr, path, view);
+    SetValue(root, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment", view);
+    SetValue(root, key + L"\\ProgID", nullptr, progid, view);
+    SetValue(root, key + L"\\VersionIndependentProgID", nullptr, progid, view);
+    SetValue(root, key + L"\\TypeLib", nullptr, GuidText(kLibId), view);
+    SetValue(root, key + L"\\VERSION", nullptr, L"3.0", view);
+    CreateKey(root, key + L"\\Programmable", view);
     SetValue(root, kClasses + progid, nullptr, progid);
     SetValue(root, kClasses + progid + L"\\CLSID", nullptr, GuidText(*cls.clsid));
 }
@@ -106,46 +140,38 @@ HRESULT RegisterTypeLibrary(Scope scope, const std::wstring& path) {
     return hr;
 }
 
-}  // namespace
-
-HRESULT Register(Scope scope) noexcept {
-    try {
-        const std::wstring path = ModulePath();
-        if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-        for (const ClassInfo& cls : Classes()) WriteClass(Root(scope), cls, path);
-        const HRESULT hr = RegisterTypeLibrary(scope, path);
-        // The runtime's type library marshaller asks for the neutral locale,
-        // which does not fall back to the library's own 0x0409: name the file
-        // there too, so that other apartments reach the dual interfaces.
-        if (SUCCEEDED(hr)) SetValue(Root(scope), LibLocaleKey(0), nullptr, path);
-        return hr;
-    } catch (const RegistryError& e) {
-        return e.status;
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+HRESULT WriteAll(Scope scope) {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    for (const ClassInfo& cls : Classes()) WriteClass(Root(scope), cls, path);
+    const HRESULT hr = RegisterTypeLibrary(scope, path);
+    if (FAILED(hr)) return hr;
+    // The runtime's type library marshaller asks for the neutral locale,
+    // which does not fall back to the library's own 0x0409: name the file
+    // there too, so that other apartments reach the dual interfaces.
+    SetValue(Root(scope), LibLocaleKey(0), nullptr, path);
+    return S_OK;
 }
 
-HRESULT Unregister(Scope scope) noexcept {
-    try {
-        const HKEY root = Root(scope);
-        const REGSAM other = OtherView();
-        bool otherRegistered = false;
-        for (const ClassInfo& cls : Classes()) {
-            // Looked up after our own key is gone: where a root keeps one view
-            // for both bitnesses, this finds nothing of ours.
-            DeleteTree(root, ClassKey(cls));
-            const bool otherHasClass = other != 0 && KeyExists(root, ClassKey(cls) + L"\\InprocServer32", other);
-            if (!otherHasClass) DeleteTree(root, kClasses + Wide(cls.progid));
-            otherRegistered = otherRegistered || otherHasClass;
-        }
-        const std::wstring libKey = LibKey();
-        DeleteTree(root, LibLocaleKey(0));
-        if (otherRegistered) {
-            // The other bitness still uses the library and its interfaces.
-            DeleteTree(root, LibLocaleKey(kLibLcid));
-            return S_OK;
-        }
+HRESULT RemoveAll(Scope scope) {
+    const HKEY root = Root(scope);
+    const REGSAM own = OwnView(), other = OtherView();
+    for (const ClassInfo& cls : Classes()) {
+        // Looked up after our own key is gone: where a root keeps one view
+        // for both bitnesses, this finds nothing of ours.
+        DeleteTree(root, ClassKey(cls), own);
+        const bool otherHasClass = other != 0 && KeyExists(root, ClassKey(cls) + L"\\InprocServer32", other);
+        if (!otherHasClass) DeleteTree(root, kClasses + Wide(cls.progid));
+    }
+    // The other bitness registers the library while its file is named in
+    // the shared TypeLib key.
+    const wchar_t* theirSysKind = sizeof(void*) == 8 ? L"win32" : L"win64";
+    const bool otherHasLibrary = other != 0 && KeyExists(root, LibLocaleKey(kLibLcid, theirSysKind), 0);
+    const bool ownInterfaces = !otherHasLibrary || !InterfacesShared(root, own, other);
+    DeleteTree(root, LibLocaleKey(0));
+    if (otherHasLibrary) {
+        DeleteTree(root, LibLocaleKey(kLibLcid));
+    } else {
         const GUID libid = ToWinGuid(kLibId);
         BSTR registered = nullptr;
         if (SUCCEEDED(QueryPathOfRegTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, &registered))) {
@@ -154,9 +180,12 @@ HRESULT Unregister(Scope scope) noexcept {
                 scope == Scope::User
                     ? UnRegisterTypeLibForUser(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind)
                     : UnRegisterTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind);
-            if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) return hr;
+            if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED &&
+                hr != TYPE_E_INVALIDSTATE)
+                return hr;
         }
         // Whatever the runtime left behind.
+        const std::wstring libKey = LibKey();
         DeleteTree(root, libKey + L"\\3.0");
         HKEY key = nullptr;
         if (RegOpenKeyExW(root, libKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
@@ -166,16 +195,40 @@ HRESULT Unregister(Scope scope) noexcept {
             RegCloseKey(key);
             if (subkeys == 0) DeleteTree(root, libKey);
         }
+    }
+    // Our own view's interface keys; where the views are one and the other
+    // bitness still registers the library, they are its keys too.
+    if (ownInterfaces) {
         for (const ClassInfo& cls : Classes()) {
-            DeleteTree(root, std::wstring(kClasses) + L"Interface\\" + GuidText(*cls.iid));
-            DeleteTree(root, std::wstring(kClasses) + L"Interface\\" + GuidText(*cls.diid));
+            DeleteTree(root, std::wstring(kInterfaces) + L"\\" + GuidText(*cls.iid), own);
+            DeleteTree(root, std::wstring(kInterfaces) + L"\\" + GuidText(*cls.diid), own);
         }
-        return S_OK;
+    }
+    return S_OK;
+}
+
+template <typename Body>
+HRESULT Guard(Body&& body) noexcept {
+    try {
+        return body();
     } catch (const RegistryError& e) {
         return e.status;
     } catch (...) {
         return E_OUTOFMEMORY;
     }
+}
+
+}  // namespace
+
+HRESULT Register(Scope scope) noexcept {
+    const HRESULT hr = Guard([&] { return WriteAll(scope); });
+    // Half a registration helps nobody: take back what was written.
+    if (FAILED(hr)) Guard([&] { return RemoveAll(scope); });
+    return hr;
+}
+
+HRESULT Unregister(Scope scope) noexcept {
+    return Guard([&] { return RemoveAll(scope); });
 }
 
 }  // namespace dg::component::win32

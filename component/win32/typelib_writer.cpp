@@ -124,11 +124,15 @@ void FillEvents(ICreateTypeInfo* ti, const ClassInfo& cls, ITypeInfo* dispatch) 
 
 void FillClass(ICreateTypeInfo* ti, const ClassInfo& cls, ICreateTypeInfo* dual, ICreateTypeInfo* events) {
     Check(ti->SetGuid(ToWinGuid(*cls.clsid)), "SetGuid");
-    Check(ti->SetTypeFlags(TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID), "SetTypeFlags(coclass)");
     Check(ti->AddImplType(0, RefTo(ti, dual)), "AddImplType(default)");
     Check(ti->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags(default)");
     Check(ti->AddImplType(1, RefTo(ti, events)), "AddImplType(source)");
     Check(ti->SetImplTypeFlags(1, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE), "SetImplTypeFlags(source)");
+    // The flags go last: Wine's AddImplType on a class adds TYPEFLAG_FDISPATCHABLE
+    // when the interface's type reference is 0, which is that of the library's
+    // first type (_clsPassword), so clsPassword alone would carry it.
+    // SetTypeFlags sets exactly what it is given.
+    Check(ti->SetTypeFlags(TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID), "SetTypeFlags(coclass)");
     Ref<ICreateTypeInfo2> ti2;
     Check(ti->QueryInterface(IID_ICreateTypeInfo2, reinterpret_cast<void**>(&ti2)), "QueryInterface(ICreateTypeInfo2)");
     VARIANT progid;

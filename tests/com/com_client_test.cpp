@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -123,11 +126,16 @@ void AnswerWindows(DWORD pid, DWORD tid) {
 
 // An event sink recording each call: dispid and the argument types as given.
 struct Sink : IDispatch {
+    struct Identity : IUnknown {  // its IUnknown, a pointer apart from its IDispatch as in many hosts
+        STDMETHODIMP QueryInterface(REFIID, void** out) override { return *out = this, S_OK; }
+        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+        STDMETHODIMP_(ULONG) Release() override { return 1; }
+    } identity;
     std::vector<std::vector<VARIANT>> calls;
     HRESULT answer = S_OK;
     std::function<void()> inside;
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = (iid == IID_IUnknown || iid == IID_IDispatch) ? this : nullptr;
+        *out = iid == IID_IUnknown ? static_cast<IUnknown*>(&identity) : iid == IID_IDispatch ? this : nullptr;
         return *out ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
@@ -143,6 +151,75 @@ struct Sink : IDispatch {
         return answer;
     }
 };
+
+// A direct (early-bound) call of the dual interface's member `i`: vtable
+// slot 7 + i, after IDispatch's seven. Only the caller's reference holds `d`.
+HRESULT Direct(IDispatch* d, REFIID dual, int i) {
+    IDispatch* p = nullptr;
+    if (FAILED(d->QueryInterface(dual, (void**)&p))) return E_NOINTERFACE;
+    p->Release();
+    VARIANT r;
+    VariantInit(&r), V_VT(&r) = VT_I4;
+    const HRESULT hr = (*reinterpret_cast<HRESULT(STDMETHODCALLTYPE***)(IDispatch*, VARIANT*)>(p))[7 + i](p, &r);
+    EXPECT_EQ(V_VT(&r), VT_EMPTY);
+    return hr;
+}
+bool ErrorInfoSet() {  // and takes it
+    IErrorInfo* info = nullptr;
+    return GetErrorInfo(0, &info) == S_OK && (info->Release(), true);
+}
+
+// The DLL's frees while rerouted here: each block is filled and held back
+// from the heap, so that any write into it after its release shows once the
+// call in progress has returned (a small debug heap).
+std::vector<std::pair<unsigned char*, std::size_t>> held;
+void __cdecl HoldFree(void* p) {
+    if (p != nullptr) held.emplace_back(static_cast<unsigned char*>(std::memset(p, 0xA5, _msize(p))), _msize(p));
+}
+bool HeldIntact() {
+    bool intact = !held.empty();
+    for (auto& [p, n] : held) intact = std::all_of(p, p + n, [](unsigned char c) { return c == 0xA5; }) && intact, std::free(p);
+    return held.clear(), intact;
+}
+
+// The registry keys Dutygate.dll opens, creates and deletes, each as its kind
+// and the view it asks for ("CLSID 64", "TypeLib -"): its import table's
+// entries are rerouted here while Reroute is on.
+std::set<std::wstring> regSeen;
+void Log(std::wstring p, REGSAM sam, const wchar_t* writing) {
+    for (const wchar_t* k : {L"\\CLSID\\", L"\\Interface\\", L"\\TypeLib\\", L"\\Dutygate."})
+        if (p.find(k) != std::wstring::npos) p = std::wstring(k + 1, wcslen(k) - 2);
+    const REGSAM view = sam & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    regSeen.insert(p + (view == KEY_WOW64_64KEY ? L" 64" : view ? L" 32" : L" -") + (writing ? writing : L""));
+}
+LONG WINAPI LogOpen(HKEY k, LPCWSTR p, DWORD o, REGSAM s, PHKEY r) { return Log(p, s, nullptr), RegOpenKeyExW(k, p, o, s, r); }
+LONG WINAPI LogCreate(HKEY k, LPCWSTR p, DWORD z, LPWSTR c, DWORD o, REGSAM s, SECURITY_ATTRIBUTES* a, PHKEY r, DWORD* d) {
+    return Log(p, s, L" write"), RegCreateKeyExW(k, p, z, c, o, s, a, r, d);
+}
+LONG WINAPI LogDelete(HKEY k, LPCWSTR p, REGSAM s, DWORD z) { return Log(p, s, L" write"), RegDeleteKeyExW(k, p, s, z); }
+// Points the DLL's imports named in `routes` at ours; no routes: back as they were.
+void Reroute(HMODULE dll, const std::vector<std::pair<std::string, void*>>& routes) {
+    static std::vector<std::pair<ULONG_PTR*, ULONG_PTR>> saved;
+    const bool on = !routes.empty();
+    auto* base = reinterpret_cast<BYTE*>(dll);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    for (; on && d->Name; ++d) {
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const std::string name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            void* to = nullptr;
+            for (const auto& [from, fn] : routes) to = from == name ? fn : to;
+            DWORD old = 0;
+            if (to && VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &old))
+                saved.emplace_back(&slot->u1.Function, slot->u1.Function), slot->u1.Function = (ULONG_PTR)to;
+        }
+    }
+    for (; !on && !saved.empty(); saved.pop_back()) *saved.back().first = saved.back().second;
+}
 
 class Com : public ::testing::Test {
 protected:
@@ -197,7 +274,8 @@ protected:
         ULONG fetched = 0;
         EXPECT_EQ(listed->EnumConnections(&connections), S_OK);
         EXPECT_EQ(connections->Next(8, data, &fetched), S_FALSE);
-        EXPECT_TRUE(fetched >= 1 && data[fetched - 1].dwCookie == *cookie);  // the newest last
+        // The newest last, named by the sink's own IUnknown.
+        EXPECT_TRUE(fetched >= 1 && data[fetched - 1].dwCookie == *cookie && data[fetched - 1].pUnk == &sink->identity);
         for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
         connections->Release(), listed->Release(), points->Release();
         info->Release(), cpc->Release();
@@ -234,6 +312,8 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     VariantInit(&r), V_VT(&r) = VT_I4;
     EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, nullptr, &r), S_OK);
     EXPECT_EQ(V_VT(&r), VT_EMPTY);
+    const GUID shiftDual = dc::ToWinGuid(dc::kIidShiftClass);
+    EXPECT_TRUE(Direct(shift, shiftDual, 0) == S_OK && Direct(shift, shiftDual, 1) == S_OK);
     // From another thread the raw pointer is refused.
     std::thread([&] { EXPECT_EQ(Call(shift, dc::kDispidShiftClass), RPC_E_WRONG_THREAD); }).join();
     // Another apartment goes through the runtime's marshalling of the dual
@@ -271,6 +351,9 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     EXPECT_EQ(Call(shift, dc::kDispidShiftClass, 0, &e), DISP_E_EXCEPTION);
     EXPECT_EQ(static_cast<unsigned>(e.scode), 0x800A0006u);
     EXPECT_TRUE(e.bstrDescription && *e.bstrDescription);
+    EXPECT_TRUE(ErrorInfoSet());  // without an EXCEPINFO, or called directly: the member's own status
+    EXPECT_TRUE(Call(shift, dc::kDispidShiftClass) == HRESULT(0x800A0006) && ErrorInfoSet());
+    EXPECT_TRUE(Direct(shift, shiftDual, 1) == HRESULT(0x800A0006) && ErrorInfoSet());
     ISupportErrorInfo* support = nullptr;
     ASSERT_EQ(shift->QueryInterface(IID_ISupportErrorInfo, (void**)&support), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(dc::ToWinGuid(dc::kIidShiftClass)), S_OK);
@@ -292,6 +375,8 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     ASSERT_EQ(CoGetClassObject(dc::ToWinGuid(dc::kClsidShiftClass), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                (void**)&f), S_OK);
     f->LockServer(TRUE);
+    EXPECT_EQ(canUnload(), S_FALSE);
+    f->LockServer(FALSE), f->LockServer(FALSE), f->LockServer(TRUE);  // one unlock too many changes nothing
     EXPECT_EQ(canUnload(), S_FALSE);
     f->LockServer(FALSE), f->Release();
     EXPECT_EQ(canUnload(), S_OK);
@@ -317,9 +402,20 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     Connect(shift, &failing, &cookies[0])->Release();
     Connect(shift, &recording, &cookies[1])->Release();
     IConnectionPoint* cp = Connect(shift, &leaving, &cookies[2]);
-    leaving.inside = [&] { EXPECT_EQ(cp->Unadvise(cookies[2]), S_OK); };
+    leaving.inside = [&] {
+        EXPECT_EQ(cp->Unadvise(cookies[2]), S_OK);
+        EXPECT_EQ(cp->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
+    };
+    // The last sink drops every reference the host holds, in the event.
+    Sink dropping;
+    DWORD dropCookie = 0;
+    Connect(shift, &dropping, &dropCookie)->Release();
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    dropping.inside = [&] { Reroute(dll, {{"free", (void*)HoldFree}}), cp->Release(), shift->Release(); };
     for (int i = 0; i < 3 && recording.calls.empty(); ++i, Sleep(1000))
         EXPECT_EQ(Call(shift, dc::kDispidShiftClass), S_OK);
+    Reroute(dll, {});
+    EXPECT_TRUE(HeldIntact());
     ASSERT_EQ(recording.calls.size(), 1u);
     EXPECT_EQ(failing.calls.size(), 1u);
     EXPECT_EQ(leaving.calls.size(), 1u);
@@ -330,9 +426,6 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     EXPECT_TRUE(V_VT(&a[1]) == VT_BSTR && std::wstring(V_BSTR(&a[1])) == L"甲班");
     ASSERT_EQ(V_VT(&a[0]), VT_DATE);
     EXPECT_EQ(V_DATE(&a[0]), static_cast<double>(static_cast<long>(V_DATE(&a[0]))));
-    EXPECT_EQ(cp->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
-    cp->Release();
-    shift->Release();
 }
 
 TEST_F(Com, BackAdminFromARealLogin) {
@@ -341,15 +434,22 @@ TEST_F(Com, BackAdminFromARealLogin) {
     DWORD cookie = 0;
     IConnectionPoint* cp = Connect(password, &sink, &cookie);
     const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
-    // The operator, on another thread: OK in the login form (the default
-    // password of a fresh database).
-    WhileRunning([&] { AnswerWindows(pid, tid); },
-                 [&] { EXPECT_EQ(Call(password, dc::kDispidShowDialog), S_OK); });
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    sink.inside = [&] { Reroute(dll, {{"free", (void*)HoldFree}}), cp->Release(), password->Release(); };
+    // The operator, on another thread: the change-password and logout forms
+    // closed by their frames (called directly), then OK in the login form
+    // (the default password of a fresh database).
+    const GUID dual = dc::ToWinGuid(dc::kIidPassword);
+    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] {
+        EXPECT_TRUE(Direct(password, dual, 1) == S_OK && Direct(password, dual, 2) == S_OK);
+        EXPECT_EQ(Direct(password, dual, 0), S_OK);  // the sink drops the host's last references
+    });
+    Reroute(dll, {});
+    EXPECT_TRUE(HeldIntact());
     ASSERT_EQ(sink.calls.size(), 1u);
     ASSERT_EQ(sink.calls[0].size(), 2u);
     EXPECT_TRUE(V_VT(&sink.calls[0][1]) == VT_I2 && V_I2(&sink.calls[0][1]) == 1);  // Data: the level
     EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);                                        // iCommand
-    cp->Unadvise(cookie), cp->Release(), password->Release();
 }
 
 TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
@@ -374,9 +474,9 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
         ti->GetTypeAttr(&ta);
         std::string guid = dc::FormatGuid(*reinterpret_cast<const dc::Guid*>(&ta->guid));
         EXPECT_NE(idl.str().find("uuid(" + guid.substr(1, 36) + ")"), std::string::npos) << guid;
-        const WORD flags = ta->wTypeFlags & ~TYPEFLAG_FDISPATCHABLE, expected = ta->typekind == TKIND_COCLASS
+        const WORD flags = ta->wTypeFlags, expected = ta->typekind == TKIND_COCLASS
             ? TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID
-            : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
+            : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE | (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
         EXPECT_EQ(flags, expected) << i;
         if (ta->typekind == TKIND_DISPATCH && (flags & TYPEFLAG_FDUAL)) {  // its vtable half: methods after IDispatch's
             HREFTYPE ref;
@@ -434,6 +534,17 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
         }
     }
     EXPECT_NE(Regsvr32(L"/n /i:nobody", OwnDll()), 0u);
+    // A registration failing part way (the type library's step, under a volatile
+    // key, which takes no lasting subkey) takes back what it wrote.
+    const std::wstring libRoot = L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId);
+    HKEY v = nullptr;
+    ASSERT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, libRoot.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &v, nullptr), 0);
+    EXPECT_NE(Regsvr32(L"", OwnDll()), 0u);
+    for (const dc::ClassInfo& c : dc::Classes())
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c)) || KeyExists(HKEY_CLASSES_ROOT, W(c.progid)));
+    RegCloseKey(v), RegDeleteKeyW(HKEY_LOCAL_MACHINE, libRoot.c_str());
+    ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
 
     if (!std::filesystem::exists(OtherDll())) GTEST_SKIP() << "the other bitness is not built";
     ASSERT_EQ(Regsvr32(L"", OtherDll(), true), 0u);
@@ -450,6 +561,23 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, LibKey(own)));
     IDispatch* d = Create(L"Dutygate.clsPassword");
     if (d) d->Release();
+}
+
+// Wine keeps one registry view: what only the views tell apart is checked as
+// the flags the DLL passes. CLSID and Interface keys in its own view (the
+// other's only read), ProgIDs and the type library without a view.
+TEST_F(Com, RegistryViewsAskedFor) {
+    IDispatch* d = Create(L"Dutygate.clsPassword");
+    HMODULE dll = GetModuleHandleW(OwnDll().c_str());
+    Reroute(dll, {{"RegOpenKeyExW", (void*)LogOpen}, {"RegCreateKeyExW", (void*)LogCreate},
+                  {"RegDeleteKeyExW", (void*)LogDelete}});
+    EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllUnregisterServer"))(), S_OK);
+    EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllRegisterServer"))(), S_OK);
+    Reroute(dll, {});
+    const std::wstring own = kWin64 ? L" 64" : L" 32", other = kWin64 ? L" 32" : L" 64", w = L" write";
+    EXPECT_EQ(regSeen, (std::set<std::wstring>{L"CLSID" + own, L"CLSID" + own + w, L"CLSID" + other, L"Interface" + own,
+                                                L"TypeLib -", L"TypeLib -" + w, L"Dutygate -", L"Dutygate -" + w}));
+    d->Release();
 }
 
 // The late-bound path as a script host sees it: Wine's cscript of this
