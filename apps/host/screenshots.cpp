@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QSet>
 #include <QTimer>
@@ -57,6 +58,12 @@ public:
                 return;
             }
             if (++seen < 3) return;  // let it lay out and paint once
+            // A box that opens with the focus shows its text selected; the
+            // picture shows the text in the box's own colours instead.
+            if (auto* edit = qobject_cast<QLineEdit*>(dialog->focusWidget())) {
+                edit->deselect();
+                dialog->repaint();
+            }
             const QPixmap picture = dialog->grab();
             const QString path = folder_.filePath(fileName);
             saved = !picture.isNull() && picture.save(path, "PNG");
