@@ -29,7 +29,7 @@ apt_get() {
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
 wine wine64 wine32:i386 xvfb xauth fonts-wqy-microhei fonts-wine zip \
-gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache"
+gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache python3"
 
 step "packages"
 export DEBIAN_FRONTEND=noninteractive
