@@ -111,7 +111,7 @@ for arch in x86 x64; do
     step "build $arch"
     # shellcheck disable=SC2086
     cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-Os -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-Os -DNDEBUG" \
         -DDUTYGATE_SQLITE_AMALGAMATION="$amalgamation" $launcher
     cmake --build "$out/$arch" -j"$jobs"
 done
