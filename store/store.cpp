@@ -217,8 +217,8 @@ Connection::Connection(std::string_view connectionText) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
     // Opening never creates: a missing file fails here. SQLite takes UTF-8
     // names on every platform.
-    const int rc =
-        sqlite3_open_v2(platform::NativeName(parsed.dataSource).c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const std::string name = platform::NativeName(parsed.dataSource);
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = "Cannot open database '" + parsed.dataSource + "': " +
                               (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
