@@ -53,7 +53,8 @@ rm -f "$zipfile"
     x86 x64 Dutygate.idl README.txt LICENSE THIRD-PARTY.txt sample.vbs)
 
 # ---- check the zip ----
-python3 - "$zipfile" "$max_dll_bytes" component/identifiers.h component/class_table.cpp "$version" <<'EOF'
+# A zip that fails the check is removed: nothing half-right is left to ship.
+if ! python3 - "$zipfile" "$max_dll_bytes" component/identifiers.h component/class_table.cpp "$version" <<'EOF'
 import re, sys, zipfile
 import xml.etree.ElementTree as ET
 
@@ -122,4 +123,9 @@ for p in problems:
     print("windows-package: " + p, file=sys.stderr)
 sys.exit(1 if problems else 0)
 EOF
+then
+    rm -f "$zipfile"
+    echo "windows-package: the check failed; no package made" >&2
+    exit 1
+fi
 echo "package: $zipfile"
