@@ -82,6 +82,28 @@ if(TARGET dutygate-host)
   install(TARGETS dutygate-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT host)
 endif()
 
+# ---- licence ----
+# The Debian package's copyright file, in Debian's machine-readable form,
+# made from LICENSE (its text after the title and copyright line) so that the
+# licence lives in one place: each line indented by one space, an empty line
+# written as " .".
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE dg_license)
+string(FIND "${dg_license}" "Permission is hereby granted" dg_at)
+string(SUBSTRING "${dg_license}" ${dg_at} -1 dg_license)
+string(REGEX REPLACE "\n+$" "" dg_license "${dg_license}")
+string(REPLACE "\n" "\n " dg_license " ${dg_license}")
+string(REPLACE "\n \n" "\n .\n" dg_license "${dg_license}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Dutygate
+
+Files: *
+Copyright: 2026 the Dutygate developers
+License: MIT
+${dg_license}
+")
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dutygate COMPONENT runtime)
+
 # ---- Debian package ----
 set(CPACK_PACKAGE_NAME dutygate)
 set(CPACK_PACKAGE_VENDOR "Dutygate")
@@ -99,6 +121,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES TRUE)  # debug information stays in the build tree
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-zenhei, python3")
 find_program(DG_DPKG_SHLIBDEPS dpkg-shlibdeps)

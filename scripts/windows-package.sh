@@ -1,7 +1,12 @@
 #!/bin/sh
 # Packs the Windows build into build-windows/Dutygate-<version>-windows.zip:
-# x86/Dutygate.dll, x64/Dutygate.dll, Dutygate.idl, README.txt and a sample
-# script. Run after both bitnesses are built (scripts/windows.sh does).
+#   x86/Dutygate.dll  x86/Dutygate.manifest
+#   x64/Dutygate.dll  x64/Dutygate.manifest
+#   Dutygate.idl  README.txt  LICENSE  THIRD-PARTY.txt  sample.vbs
+# and then checks what it packed: the file list, each DLL's size, the sample
+# being ASCII, and each manifest parsing as XML with the CLSIDs and ProgIDs
+# of the class table. Run after both bitnesses are built (scripts/windows.sh
+# does).
 #   scripts/windows-package.sh [build-windows folder]
 set -eu
 cd "$(dirname "$0")/.."
@@ -9,6 +14,8 @@ root=$(pwd)
 out=${1:-$root/build-windows}
 version=$(sed -n 's/^project(Dutygate VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zipfile=$out/Dutygate-$version-windows.zip
+# Each DLL in the zip stays below this many bytes (2.5 MB).
+max_dll_bytes=2500000
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -18,15 +25,107 @@ for arch in x86 x64; do
         x64) strip=x86_64-w64-mingw32-strip ;;
     esac
     dll=$out/$arch/Dutygate.dll
-    [ -f "$dll" ] || { echo "windows-package: $dll is missing; build both bitnesses first" >&2; exit 1; }
+    manifest=$out/$arch/Dutygate.manifest
+    for f in "$dll" "$manifest"; do
+        [ -f "$f" ] || { echo "windows-package: $f is missing; build both bitnesses first" >&2; exit 1; }
+    done
     mkdir -p "$stage/$arch"
-    "$strip" --strip-debug -o "$stage/$arch/Dutygate.dll" "$dll"
+    "$strip" --strip-all -o "$stage/$arch/Dutygate.dll" "$dll"
+    cp "$manifest" "$stage/$arch/Dutygate.manifest"
 done
 cp component/Dutygate.idl "$stage/"
-# Windows line ends for the texts a plant opens in Notepad or runs.
-for f in README.txt sample.vbs; do
-    sed 's/\r*$/\r/' "component/win32/package/$f" >"$stage/$f"
-done
+
+# Texts a plant opens in Notepad get Windows line ends. Those with Chinese
+# text are UTF-8 with a byte-order mark: Notepad before Windows 10 1903 reads
+# a file without one in the ANSI code page (GBK on a Chinese system) and
+# shows UTF-8 Chinese as mojibake; with the mark every version reads UTF-8.
+crlf() { sed 's/\r*$/\r/' "$1"; }
+bom_crlf() { printf '\357\273\277'; crlf "$1"; }
+bom_crlf component/win32/package/README.txt >"$stage/README.txt"
+bom_crlf THIRD-PARTY.txt >"$stage/THIRD-PARTY.txt"
+crlf LICENSE >"$stage/LICENSE"
+# The sample stays plain ASCII with no mark: cscript reads script files in
+# the ANSI code page, and would take a byte-order mark as part of the code.
+crlf component/win32/package/sample.vbs >"$stage/sample.vbs"
+
 rm -f "$zipfile"
-(cd "$stage" && cmake -E tar cf "$zipfile" --format=zip -- x86 x64 Dutygate.idl README.txt sample.vbs)
+(cd "$stage" && cmake -E tar cf "$zipfile" --format=zip -- \
+    x86 x64 Dutygate.idl README.txt LICENSE THIRD-PARTY.txt sample.vbs)
+
+# ---- check the zip ----
+# A zip that fails the check is removed: nothing half-right is left to ship.
+if ! python3 - "$zipfile" "$max_dll_bytes" component/identifiers.h component/class_table.cpp "$version" <<'EOF'
+import re, sys, zipfile
+import xml.etree.ElementTree as ET
+
+zip_path, max_bytes, identifiers, table, version = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+problems = []
+
+def check(ok, what):
+    if not ok:
+        problems.append(what)
+
+# The class table as the sources give it: each class's name, ProgID and the
+# CLSID constant it names, and the values of the GUID constants.
+ids = open(identifiers, encoding="utf-8").read()
+def guid(name):
+    m = re.search(r"\b%s\{0x(\w{8}), 0x(\w{4}), 0x(\w{4}), \{([^}]*)\}\}" % name, ids)
+    if not m:
+        sys.exit("windows-package: no GUID %s in %s" % (name, identifiers))
+    tail = [b.strip()[2:] for b in m.group(4).split(",")]
+    return "{%s-%s-%s-%s-%s}" % (m.group(1), m.group(2), m.group(3), "".join(tail[:2]), "".join(tail[2:]))
+classes = re.findall(r'\{ClassKind::\w+, "(\w+)", "([\w.]+)", &(\w+),', open(table, encoding="utf-8").read())
+check(len(classes) == 2, "two classes in the class table (found %d)" % len(classes))
+expected = {guid(c).upper(): progid for _, progid, c in classes}
+libid = guid("kLibId").upper()
+
+z = zipfile.ZipFile(zip_path)
+names = set(z.namelist())
+wanted = {"x86/Dutygate.dll", "x86/Dutygate.manifest", "x64/Dutygate.dll", "x64/Dutygate.manifest",
+          "Dutygate.idl", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs"}
+check(wanted <= names, "missing from the zip: %s" % sorted(wanted - names))
+
+asm = "{urn:schemas-microsoft-com:asm.v1}"
+for arch, cpu in (("x86", "x86"), ("x64", "amd64")):
+    size = z.getinfo(arch + "/Dutygate.dll").file_size
+    print("%s/Dutygate.dll: %d bytes" % (arch, size))
+    check(size <= max_bytes, "%s/Dutygate.dll is %d bytes, over %d" % (arch, size, max_bytes))
+    try:
+        doc = ET.fromstring(z.read(arch + "/Dutygate.manifest"))
+    except ET.ParseError as e:
+        problems.append("%s/Dutygate.manifest is not XML: %s" % (arch, e))
+        continue
+    ident = doc.find(asm + "assemblyIdentity")
+    check(ident is not None and ident.attrib == {"type": "win32", "name": "Dutygate", "version": version,
+                                                 "processorArchitecture": cpu},
+          "%s/Dutygate.manifest: assembly identity %s" % (arch, None if ident is None else ident.attrib))
+    files = doc.findall(asm + "file")
+    check(len(files) == 1 and files[0].get("name") == "Dutygate.dll", "%s: one file element for Dutygate.dll" % arch)
+    if not files:
+        continue
+    got = {}
+    for c in files[0].findall(asm + "comClass"):
+        got[c.get("clsid", "").upper()] = c.get("progid")
+        check(c.get("threadingModel") == "Apartment" and c.get("tlbid", "").upper() == libid,
+              "%s: comClass %s threading model and tlbid" % (arch, c.get("clsid")))
+    check(got == expected, "%s: comClass entries %s, the class table has %s" % (arch, got, expected))
+    libs = files[0].findall(asm + "typelib")
+    check(len(libs) == 1 and libs[0].get("tlbid", "").upper() == libid and libs[0].get("version") == "3.0"
+          and libs[0].get("helpdir") == "", "%s: one typelib element, version 3.0" % arch)
+
+check(all(b < 0x80 for b in z.read("sample.vbs")), "sample.vbs is ASCII")
+for text in ("README.txt", "THIRD-PARTY.txt"):
+    data = z.read(text)
+    check(data.startswith(b"\xef\xbb\xbf") and b"\n" not in data.replace(b"\r\n", b""),
+          "%s is UTF-8 with a byte-order mark and CRLF line ends" % text)
+
+for p in problems:
+    print("windows-package: " + p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+EOF
+then
+    rm -f "$zipfile"
+    echo "windows-package: the check failed; no package made" >&2
+    exit 1
+fi
 echo "package: $zipfile"

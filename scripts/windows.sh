@@ -29,7 +29,7 @@ apt_get() {
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
 wine wine64 wine32:i386 xvfb xauth fonts-wqy-microhei fonts-wine zip \
-gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache"
+gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache python3"
 
 step "packages"
 export DEBIAN_FRONTEND=noninteractive
@@ -113,7 +113,7 @@ for arch in x86 x64; do
     step "build $arch"
     # shellcheck disable=SC2086
     cmake -S . -B "$out/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/$toolchain" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-Os -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="-Os -DNDEBUG" \
         -DDUTYGATE_SQLITE_AMALGAMATION="$amalgamation" $launcher
     cmake --build "$out/$arch" -j"$jobs"
 done

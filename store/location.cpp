@@ -3,25 +3,21 @@
 #include <system_error>
 
 #include "store/errors.h"
-#include "store/paths.h"
 #include "store/platform.h"
 #include "store/store.h"
 
 namespace dg::store {
 
 bool EntryExists(std::string_view relativeName, bool foldersCount) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(PathFromUtf8(relativeName), ec);
-    if (ec || !std::filesystem::exists(status)) return false;
-    if (std::filesystem::is_directory(status)) return foldersCount;
-    return std::filesystem::is_regular_file(status) || foldersCount;
+    switch (platform::KindOf(relativeName)) {
+        case platform::EntryKind::kNone: return false;
+        case platform::EntryKind::kFile: return true;
+        default: return foldersCount;
+    }
 }
 
 void MakeFolder(std::string_view path) {
-    std::error_code ec;
-    const auto target = PathFromUtf8(path);
-    if (!std::filesystem::create_directory(target, ec)) {
-        if (!ec) ec = std::make_error_code(std::errc::file_exists);
+    if (const std::error_code ec = platform::MakeFolder(path)) {
         throw StoreError("Cannot create folder '" + std::string(path) + "': " + platform::ErrorText(ec));
     }
 }

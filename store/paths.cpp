@@ -1,6 +1,7 @@
 #include "store/paths.h"
 
 #include "store/errors.h"
+#include "store/store.h"
 
 namespace dg::store {
 
@@ -20,5 +21,7 @@ std::string Utf8Of(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
+
+std::filesystem::path ConnectionText::Path() const { return PathFromUtf8(dataSource); }
 
 }  // namespace dg::store

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "base/ascii.h"
-#include "store/paths.h"
 #include "store/platform.h"
 
 namespace dg::store {
@@ -186,13 +185,10 @@ ConnectionText ConnectionText::Parse(std::string_view text) {
     return result;
 }
 
-std::filesystem::path ConnectionText::Path() const { return PathFromUtf8(dataSource); }
-
 void CatalogCreate(std::string_view connectionText) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
-    const std::filesystem::path path = parsed.Path();
     std::string error;
-    switch (platform::CreateNewFile(path, error)) {
+    switch (platform::CreateNewFile(parsed.dataSource, error)) {
         case platform::Creation::kCreated: break;
         case platform::Creation::kExists: throw StoreError("Database already exists: '" + parsed.dataSource + "'");
         case platform::Creation::kFailed:
@@ -202,19 +198,17 @@ void CatalogCreate(std::string_view connectionText) {
         Connection connection(connectionText);
         Exec(connection.Handle(), ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
     } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);  // leave no half-made file behind
+        platform::RemoveFile(parsed.dataSource);  // leave no half-made file behind
         throw;
     }
 }
 
 Connection::Connection(std::string_view connectionText) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
-    const std::filesystem::path path = parsed.Path();
     // Opening never creates: a missing file fails here. SQLite takes UTF-8
     // names on every platform.
-    const int rc =
-        sqlite3_open_v2(Utf8Of(path).c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const std::string name = platform::NativeName(parsed.dataSource);
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = "Cannot open database '" + parsed.dataSource + "': " +
                               (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));

@@ -2,8 +2,29 @@
 
 #include <windows.h>
 
+#include <cerrno>
+#include <direct.h>
+
+#include "store/errors.h"
+
 namespace dg::store::platform {
 namespace {
+
+// A name in UTF-16 with the system's separator. Malformed UTF-8 is refused
+// rather than turned into replacement characters: it would name another file.
+std::wstring Wide(std::string_view name) {
+    std::wstring out;
+    if (name.empty()) return out;
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                                         nullptr, 0);
+    if (size <= 0) throw StoreError("The name '" + std::string(name) + "' is not valid UTF-8");
+    out.resize(static_cast<std::size_t>(size));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), out.data(), size);
+    for (wchar_t& c : out) {
+        if (c == L'/') c = L'\\';
+    }
+    return out;
+}
 
 std::string Utf8(const wchar_t* text, int length) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
@@ -33,7 +54,8 @@ std::string SystemMessage(DWORD code) {
 
 }  // namespace
 
-Creation CreateNewFile(const std::filesystem::path& path, std::string& error) {
+Creation CreateNewFile(std::string_view name, std::string& error) {
+    const std::wstring path = Wide(name);
     // CREATE_NEW fails on any existing entry: nothing is ever opened for
     // writing that was there before.
     const HANDLE file =
@@ -57,6 +79,37 @@ LocalTime ReadLocalTime() noexcept {
 std::string ErrorText(const std::error_code& error) {
     if (error.category() == std::system_category()) return SystemMessage(static_cast<DWORD>(error.value()));
     return error.message();
+}
+
+EntryKind KindOf(std::string_view name) {
+    const DWORD attributes = GetFileAttributesW(Wide(name).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNone;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::kFolder;
+    return (attributes & FILE_ATTRIBUTE_DEVICE) ? EntryKind::kOther : EntryKind::kFile;
+}
+
+std::error_code MakeFolder(std::string_view name) {
+    // The C runtime's mkdir, as std::filesystem uses it: the same errno
+    // codes, so the same descriptions on both platforms.
+    if (_wmkdir(Wide(name).c_str()) == 0) return {};
+    return {errno, std::generic_category()};
+}
+
+void RemoveFile(std::string_view name) {
+    try {
+        DeleteFileW(Wide(name).c_str());
+    } catch (const StoreError&) {
+        // a name that cannot be converted named no file that we made
+    }
+}
+
+std::string NativeName(std::string_view name) {
+    Wide(name);  // refuses what is not UTF-8, as every other operation does
+    std::string out(name);
+    for (char& c : out) {
+        if (c == '/') c = '\\';
+    }
+    return out;
 }
 
 }  // namespace dg::store::platform

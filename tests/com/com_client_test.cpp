@@ -227,12 +227,22 @@ protected:
         dir_ = std::filesystem::temp_directory_path() / ("dgcom" + std::to_string(GetCurrentProcessId()));
         std::filesystem::create_directories(dir_);
         SetCurrentDirectoryW(dir_.c_str());
+#ifdef DG_REGISTRATION_FREE
+        // Nothing of ours in the registry: the host's manifest alone leads to the DLL.
+        for (const dc::ClassInfo& c : dc::Classes()) {
+            ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, W(c.progid))) << c.progid;
+            for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c), view));
+        }
+#else
         ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
+#endif
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     }
     void TearDown() override {
         CoUninitialize();
+#ifndef DG_REGISTRATION_FREE
         EXPECT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
+#endif
         SetCurrentDirectoryW(ExeDir().c_str());
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
@@ -450,6 +460,29 @@ TEST_F(Com, BackAdminFromARealLogin) {
     ASSERT_EQ(sink.calls[0].size(), 2u);
     EXPECT_TRUE(V_VT(&sink.calls[0][1]) == VT_I2 && V_I2(&sink.calls[0][1]) == 1);  // Data: the level
     EXPECT_EQ(V_I2(&sink.calls[0][0]), 199);                                        // iCommand
+}
+
+// Type information as a late-bound host reaches it: the default interface
+// from the object, its class from IProvideClassInfo.
+TEST_F(Com, TypeInformationFromTheObjects) {
+    for (const dc::ClassInfo& c : dc::Classes()) {
+        IDispatch* d = Create(W(c.progid).c_str());
+        ASSERT_NE(d, nullptr);
+        ITypeInfo *ti = nullptr, *ci = nullptr;
+        IProvideClassInfo* info = nullptr;
+        BSTR name = nullptr, className = nullptr;
+        UINT count = 0;
+        EXPECT_TRUE(d->GetTypeInfoCount(&count) == S_OK && count == 1);
+        ASSERT_EQ(d->GetTypeInfo(0, 0, &ti), S_OK);
+        ti->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        EXPECT_EQ(std::wstring(name), W(c.defaultInterface));
+        ASSERT_EQ(d->QueryInterface(IID_IProvideClassInfo, (void**)&info), S_OK);
+        ASSERT_EQ(info->GetClassInfo(&ci), S_OK);
+        ci->GetDocumentation(MEMBERID_NIL, &className, nullptr, nullptr, nullptr);
+        EXPECT_EQ(std::wstring(className), W(c.name));
+        SysFreeString(name), SysFreeString(className);
+        ci->Release(), info->Release(), ti->Release(), d->Release();
+    }
 }
 
 TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {

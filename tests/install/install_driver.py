@@ -153,6 +153,8 @@ try:
             root = os.path.join(work, "root")
             run(["dpkg-deb", "-x", deb, root])
             prefix = os.path.join(root, "usr")
+            with open(os.path.join(prefix, "share/doc/dutygate/copyright"), encoding="utf-8") as f:
+                check("License: MIT\n Permission is hereby granted" in f.read(), "copyright file names the MIT licence")
             check_tree(prefix)
             consumers(prefix, work)
     else:
