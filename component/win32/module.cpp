@@ -125,23 +125,6 @@ HRESULT OwnTypeInfo(REFGUID guid, ITypeInfo** out) noexcept {
     return hr;
 }
 
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8(const wchar_t* text, int length) {
-    if (text == nullptr || length == 0) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-    if (length < 0 && !out.empty()) out.pop_back();  // the terminator
-    return out;
-}
-
 }  // namespace dg::component::win32
 
 using namespace dg::component;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf16.h"
+
 namespace dg::component::win32 {
 
 HINSTANCE ModuleHandle() noexcept;
@@ -27,7 +29,6 @@ void PinModule() noexcept;
 HRESULT OwnTypeLib(ITypeLib** out) noexcept;
 HRESULT OwnTypeInfo(REFGUID guid, ITypeInfo** out) noexcept;
 
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(const wchar_t* text, int length = -1);
+using dg::Wide;  // base/utf16.h
 
 }  // namespace dg::component::win32

@@ -12,19 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16.h"
 #include "component/class_table.h"
 #include "component/win32/win_guid.h"
 
 namespace {
 
 using namespace dg::component;
-
-std::wstring Wide(const char* text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
-    return out;
-}
+using dg::Wide;
 
 struct Failure {
     const char* step;

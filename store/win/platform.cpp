@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <direct.h>
 
+#include "base/utf16.h"
 #include "store/errors.h"
 
 namespace dg::store::platform {
@@ -13,24 +14,12 @@ namespace {
 // A name in UTF-16 with the system's separator. Malformed UTF-8 is refused
 // rather than turned into replacement characters: it would name another file.
 std::wstring Wide(std::string_view name) {
-    std::wstring out;
-    if (name.empty()) return out;
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
-                                         nullptr, 0);
-    if (size <= 0) throw StoreError("The name '" + std::string(name) + "' is not valid UTF-8");
-    out.resize(static_cast<std::size_t>(size));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), out.data(), size);
+    std::optional<std::wstring> wide = WideStrict(name);
+    if (!wide) throw StoreError("The name '" + std::string(name) + "' is not valid UTF-8");
+    std::wstring out = std::move(*wide);
     for (wchar_t& c : out) {
         if (c == L'/') c = L'\\';
     }
-    return out;
-}
-
-std::string Utf8(const wchar_t* text, int length) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), size, nullptr, nullptr);
     return out;
 }
 
@@ -45,7 +34,7 @@ std::string SystemMessage(DWORD code) {
     if (length > 0 && buffer) {
         DWORD end = length;
         while (end > 0 && (buffer[end - 1] == L'\r' || buffer[end - 1] == L'\n' || buffer[end - 1] == L' ')) --end;
-        text = Utf8(buffer, static_cast<int>(end));
+        text = Utf8(std::wstring_view(buffer, end));
     }
     if (buffer) LocalFree(buffer);
     if (text.empty()) text = "system error " + std::to_string(code);

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/utf16.h"
 #include "ui/controls.h"
 #include "ui/errors.h"
 #include "ui/event.h"
@@ -23,8 +24,8 @@
 
 namespace dg::ui::win32 {
 
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(std::wstring_view wide);
+using dg::Utf8;  // base/utf16.h
+using dg::Wide;
 
 // The window property that carries a control's name ("txtPassword",
 // "txtTime_3") on its window: a global atom of the name. Test drivers and
@@ -39,6 +40,13 @@ HINSTANCE ModuleInstance();
 
 // The screen's dots per inch, read once per thread through GetDeviceCaps.
 int ScreenDpi();
+
+// 宋体 (GB2312 character set) at `points`, normal or bold, at the screen's DPI.
+HFONT MakeSongFont(double points, bool bold = false);
+// A window's text, and the text of a combo box's item ("" past its end).
+std::wstring WideWindowText(HWND hwnd);
+std::string WindowText(HWND hwnd);
+std::string ComboItemText(HWND combo, int index);
 
 // Throws UiError(kStatusWrongThread) unless called on `thread`.
 void RequireThread(DWORD thread, const char* what);
