@@ -41,29 +41,12 @@ std::string ControlName(const Place& place) {
     return place.index >= 0 ? place.name + "_" + std::to_string(place.index) : place.name;
 }
 
-std::string WindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return win32::Utf8(text);
-}
-
-std::string ComboItem(HWND combo, int index) {
-    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == CB_ERR) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(length));
-    return win32::Utf8(text);
-}
-
 // Shows `text` in a combo box: the matching item (exact, case-sensitive), or
 // nothing selected while Text() still reads the text.
 void ShowComboText(ControlState& state, std::string_view text) {
     const int count = static_cast<int>(SendMessageW(state.hwnd, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        if (ComboItem(state.hwnd, i) == text) {
+        if (win32::ComboItemText(state.hwnd, i) == text) {
             state.comboText.clear();
             SendMessageW(state.hwnd, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
             return;
@@ -74,10 +57,7 @@ void ShowComboText(ControlState& state, std::string_view text) {
 }
 
 HFONT MakeFont(const detail::FormState& form, const Look& look) {
-    const double points = look.fontPoints.value_or(form.fontPoints);
-    return CreateFontW(win32::FontHeight(points, win32::ScreenDpi()), 0, 0, 0, look.bold ? FW_BOLD : FW_NORMAL,
-                       FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    return win32::MakeSongFont(look.fontPoints.value_or(form.fontPoints), look.bold);
 }
 
 // A change made by code notifies as the operator's would; a handler's failure
@@ -107,9 +87,7 @@ void PaintFrame(HWND hwnd, HDC dc) {
     RECT edge = rect;
     edge.top += metrics.tmHeight / 2 - 1;
     DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
-    caption.resize(static_cast<std::size_t>(std::max(GetWindowTextW(hwnd, caption.data(), length + 1), 0)));
+    const std::wstring caption = win32::WideWindowText(hwnd);
     if (!caption.empty()) {
         SIZE size{};
         GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
@@ -314,17 +292,17 @@ bool Control::HasFocus() const { return GetFocus() == Window(state_, "HasFocus")
 void Label::SetCaption(std::string_view caption) {
     SetWindowTextW(As(state_, Kind::Label, "Label::SetCaption"), win32::Wide(caption).c_str());
 }
-std::string Label::Caption() const { return WindowText(As(state_, Kind::Label, "Label::Caption")); }
+std::string Label::Caption() const { return win32::WindowText(As(state_, Kind::Label, "Label::Caption")); }
 
 void Frame::SetCaption(std::string_view caption) {
     SetWindowTextW(As(state_, Kind::Frame, "Frame::SetCaption"), win32::Wide(caption).c_str());
 }
-std::string Frame::Caption() const { return WindowText(As(state_, Kind::Frame, "Frame::Caption")); }
+std::string Frame::Caption() const { return win32::WindowText(As(state_, Kind::Frame, "Frame::Caption")); }
 
 void Button::SetCaption(std::string_view caption) {
     SetWindowTextW(As(state_, Kind::Button, "Button::SetCaption"), win32::Wide(caption).c_str());
 }
-std::string Button::Caption() const { return WindowText(As(state_, Kind::Button, "Button::Caption")); }
+std::string Button::Caption() const { return win32::WindowText(As(state_, Kind::Button, "Button::Caption")); }
 void Button::OnClick(std::function<void()> handler) {
     As(state_, Kind::Button, "Button::OnClick");
     state_->click.Connect(std::move(handler));
@@ -332,11 +310,11 @@ void Button::OnClick(std::function<void()> handler) {
 
 // --- TextBox ----------------------------------------------------------------
 
-std::string TextBox::Text() const { return WindowText(As(state_, Kind::TextBox, "TextBox::Text")); }
+std::string TextBox::Text() const { return win32::WindowText(As(state_, Kind::TextBox, "TextBox::Text")); }
 
 void TextBox::SetText(std::string_view text) {
     HWND hwnd = As(state_, Kind::TextBox, "TextBox::SetText");
-    if (WindowText(hwnd) == text) return;
+    if (win32::WindowText(hwnd) == text) return;
     // One notification for the change, whether or not the control sends its own.
     state_->settingText = true;
     SetWindowTextW(hwnd, win32::Wide(text).c_str());
@@ -380,10 +358,7 @@ std::string TextBox::SelectedText() const {
     HWND hwnd = As(state_, Kind::TextBox, "TextBox::SelectedText");
     DWORD start = 0, end = 0;
     SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(length));
+    const std::wstring text = win32::WideWindowText(hwnd);
     if (start > end || end > text.size()) return {};
     return win32::Utf8(std::wstring_view(text).substr(start, end - start));
 }
@@ -403,14 +378,14 @@ std::vector<std::string> ComboBox::Items() const {
     HWND combo = As(state_, Kind::ComboBox, "ComboBox::Items");
     std::vector<std::string> items;
     const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) items.push_back(ComboItem(combo, i));
+    for (int i = 0; i < count; ++i) items.push_back(win32::ComboItemText(combo, i));
     return items;
 }
 
 std::string ComboBox::Text() const {
     HWND combo = As(state_, Kind::ComboBox, "ComboBox::Text");
     const int index = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
-    return index >= 0 ? ComboItem(combo, index) : state_->comboText;
+    return index >= 0 ? win32::ComboItemText(combo, index) : state_->comboText;
 }
 
 void ComboBox::SetText(std::string_view text) {
@@ -467,5 +442,34 @@ void UpDown::OnChange(std::function<void()> handler) {
     As(state_, Kind::UpDown, "UpDown::OnChange");
     state_->change.Connect(std::move(handler));
 }
+
+namespace win32 {
+
+HFONT MakeSongFont(double points, bool bold) {
+    return CreateFontW(FontHeight(points, ScreenDpi()), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+}
+
+std::wstring WideWindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return text;
+}
+
+std::string WindowText(HWND hwnd) { return Utf8(WideWindowText(hwnd)); }
+
+std::string ComboItemText(HWND combo, int index) {
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    return Utf8(text);
+}
+
+}  // namespace win32
 
 }  // namespace dg::ui

@@ -275,41 +275,75 @@ LRESULT ColourControl(FormState* form, HDC dc, HWND child, UINT message) {
     return reinterpret_cast<LRESULT>(form->BrushFor(colour));
 }
 
+// A control's notification through WM_COMMAND.
+LRESULT OnCommand(FormState* form, HWND hwnd, WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    ControlState* control = form->ControlById(id);
+    if (!control) return 0;  // IDOK/IDCANCEL from the dialog manager: Enter and Esc are ours
+    if (control->kind == Kind::Button && code == BN_CLICKED) {
+        Notify(control, &ControlState::click);
+    } else if (control->kind == Kind::TextBox && code == EN_CHANGE) {
+        if (!control->settingText) Notify(control, &ControlState::change);
+    } else if (control->kind == Kind::TextBox && code == EN_KILLFOCUS) {
+        // The focus has already moved on: only a move to another
+        // control of this form counts, not to another window.
+        HWND now = GetFocus();
+        if (now && now != control->hwnd && GetAncestor(now, GA_ROOT) == hwnd && !form->closing)
+            Notify(control, &ControlState::lostFocus);
+    } else if (control->kind == Kind::ComboBox && code == CBN_SELENDOK) {
+        control->comboText.clear();
+        Notify(control, &ControlState::click);
+    }
+    return 0;
+}
+
+// A spinner's step (WM_VSCROLL or WM_HSCROLL from the up-down control).
+LRESULT OnScroll(FormState* form, LPARAM lParam) {
+    ControlState* control = ControlByHwnd(form, reinterpret_cast<HWND>(lParam));
+    if (!control || control->kind != Kind::UpDown) return 0;
+    // Unbuddied, the control reports an "error" with every position: the value is its own.
+    const int value = static_cast<int>(SendMessageW(control->hwnd, UDM_GETPOS32, 0, 0));
+    if (value != control->value) {
+        control->value = value;
+        Notify(control, &ControlState::change);
+    }
+    return 0;
+}
+
+LRESULT OnEraseBackground(FormState* form, HWND hwnd, HDC dc) {
+    RECT rect;
+    GetClientRect(hwnd, &rect);
+    FillRect(dc, &rect, form->backBrush ? form->backBrush : GetSysColorBrush(COLOR_BTNFACE));
+    return 1;
+}
+
+// Activation and focus: the focus goes back to the control that had it,
+// never to the form itself.
+LRESULT OnActivate(FormState* form, HWND hwnd, UINT message, WPARAM wParam) {
+    HWND focus = GetFocus();
+    const bool focusInForm = focus && focus != hwnd && GetAncestor(focus, GA_ROOT) == hwnd;
+    if (message == WM_ACTIVATE) {
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (focusInForm) form->lastFocus = focus;
+            return 0;
+        }
+        // A late activation leaves a focus that is already on one of its controls.
+        if (focusInForm) return 0;
+    }
+    if (form->lastFocus && IsWindow(form->lastFocus) && IsWindowEnabled(form->lastFocus) &&
+        GetParent(form->lastFocus) == hwnd)
+        SetFocus(form->lastFocus);
+    else
+        form->PrepareFocus();
+    return 0;
+}
+
 LRESULT HandleFormMessage(FormState* form, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_COMMAND: {
-            const int id = LOWORD(wParam);
-            const int code = HIWORD(wParam);
-            ControlState* control = form->ControlById(id);
-            if (!control) return 0;  // IDOK/IDCANCEL from the dialog manager: Enter and Esc are ours
-            if (control->kind == Kind::Button && code == BN_CLICKED) {
-                Notify(control, &ControlState::click);
-            } else if (control->kind == Kind::TextBox && code == EN_CHANGE) {
-                if (!control->settingText) Notify(control, &ControlState::change);
-            } else if (control->kind == Kind::TextBox && code == EN_KILLFOCUS) {
-                // The focus has already moved on: only a move to another
-                // control of this form counts, not to another window.
-                HWND now = GetFocus();
-                if (now && now != control->hwnd && GetAncestor(now, GA_ROOT) == hwnd && !form->closing)
-                    Notify(control, &ControlState::lostFocus);
-            } else if (control->kind == Kind::ComboBox && code == CBN_SELENDOK) {
-                control->comboText.clear();
-                Notify(control, &ControlState::click);
-            }
-            return 0;
-        }
+        case WM_COMMAND: return OnCommand(form, hwnd, wParam);
         case WM_VSCROLL:
-        case WM_HSCROLL: {
-            ControlState* control = ControlByHwnd(form, reinterpret_cast<HWND>(lParam));
-            if (!control || control->kind != Kind::UpDown) return 0;
-            // Unbuddied, the control reports an "error" with every position: the value is its own.
-            const int value = static_cast<int>(SendMessageW(control->hwnd, UDM_GETPOS32, 0, 0));
-            if (value != control->value) {
-                control->value = value;
-                Notify(control, &ControlState::change);
-            }
-            return 0;
-        }
+        case WM_HSCROLL: return OnScroll(form, lParam);
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORBTN:
@@ -318,47 +352,19 @@ LRESULT HandleFormMessage(FormState* form, HWND hwnd, UINT message, WPARAM wPara
                                               message))
                 return brush;
             break;
-        case WM_ERASEBKGND: {
-            RECT rect;
-            GetClientRect(hwnd, &rect);
-            FillRect(reinterpret_cast<HDC>(wParam), &rect,
-                     form->backBrush ? form->backBrush : GetSysColorBrush(COLOR_BTNFACE));
-            return 1;
-        }
-        case WM_CLOSE: {
+        case WM_ERASEBKGND: return OnEraseBackground(form, hwnd, reinterpret_cast<HDC>(wParam));
+        case WM_CLOSE:
             // The frame's close button, its menu, Alt+F4: the form decides.
             RunHandler([form] { form->RequestClose(CloseOrigin::Frame); });
             return 0;
-        }
-        case WM_QUERYENDSESSION:
-            return TRUE;
+        case WM_QUERYENDSESSION: return TRUE;
         case WM_ENDSESSION:
             if (wParam) RunHandler([form] { form->RequestClose(CloseOrigin::System); });
             return 0;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                HWND focus = GetFocus();
-                if (focus && focus != hwnd && GetAncestor(focus, GA_ROOT) == hwnd) form->lastFocus = focus;
-                return 0;
-            }
-            {
-                // A late activation leaves a focus that is already on one of its controls.
-                HWND focus = GetFocus();
-                if (focus && focus != hwnd && GetAncestor(focus, GA_ROOT) == hwnd) return 0;
-            }
-            [[fallthrough]];
-        case WM_SETFOCUS:
-            // The focus goes back to the control that had it, never to the form itself.
-            if (form->lastFocus && IsWindow(form->lastFocus) && IsWindowEnabled(form->lastFocus) &&
-                GetParent(form->lastFocus) == hwnd)
-                SetFocus(form->lastFocus);
-            else
-                form->PrepareFocus();
-            return 0;
-        case WM_NOTIFY:
-            return 0;  // the spinners' UDN_DELTAPOS: every step is allowed
-        default:
-            break;
+        case WM_SETFOCUS: return OnActivate(form, hwnd, message, wParam);
+        case WM_NOTIFY: return 0;  // the spinners' UDN_DELTAPOS: every step is allowed
+        default: break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
@@ -434,9 +440,7 @@ void Form::Load() {
     state_->nextId = 100;
     state_->fontPoints = 9;
     state_->background.reset();
-    state_->font = CreateFontW(win32::FontHeight(9, win32::ScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                               GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    state_->font = win32::MakeSongFont(9);
     state_->toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, win32::ModuleInstance(), nullptr);
@@ -576,9 +580,7 @@ void Form::SetClientSize(int widthTwips, int heightTwips) {
 void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
     HWND hwnd = state_->RequireWindow("SetFormLook");
     state_->fontPoints = fontPoints;
-    HFONT font = CreateFontW(win32::FontHeight(fontPoints, win32::ScreenDpi()), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                             FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+    HFONT font = win32::MakeSongFont(fontPoints);
     if (font) {
         // Controls that use the form's font follow it.
         for (const auto& control : state_->controls) {

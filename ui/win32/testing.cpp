@@ -6,9 +6,6 @@
 // foreground window.
 #include "ui/testing.h"
 
-#include <objbase.h>
-#include <wincodec.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <deque>
@@ -17,6 +14,7 @@
 
 #include "ui/app.h"
 #include "ui/win32/internal.h"
+#include "ui/win32/testing_png.h"
 
 #include <commctrl.h>
 
@@ -253,20 +251,9 @@ std::string TextOfControl(const ControlState& control) {
         case Kind::UpDown: return std::to_string(control.value);
         case Kind::ComboBox: {
             const int index = static_cast<int>(SendMessageW(control.hwnd, CB_GETCURSEL, 0, 0));
-            if (index < 0) return control.comboText;
-            const LRESULT length = SendMessageW(control.hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-            SendMessageW(control.hwnd, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-            text.resize(static_cast<std::size_t>(length));
-            return win32::Utf8(text);
+            return index < 0 ? control.comboText : win32::ComboItemText(control.hwnd, index);
         }
-        default: {
-            const int length = GetWindowTextLengthW(control.hwnd);
-            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-            const int got = GetWindowTextW(control.hwnd, text.data(), length + 1);
-            text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-            return win32::Utf8(text);
-        }
+        default: return win32::WindowText(control.hwnd);
     }
 }
 
@@ -325,14 +312,9 @@ void Choose(const std::string& control, const std::string& item) {
             Fail(what + ": the combo box is disabled");
             return Outcome::Done;
         }
-        const std::wstring wanted = win32::Wide(item);
         const int count = static_cast<int>(SendMessageW(combo.hwnd, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
-            const LRESULT length = SendMessageW(combo.hwnd, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-            SendMessageW(combo.hwnd, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-            text.resize(static_cast<std::size_t>(length));
-            if (text != wanted) continue;
+            if (win32::ComboItemText(combo.hwnd, i) != item) continue;
             // Into the box, the list open, the item taken: what the list
             // reports to the form when the operator picks an entry.
             SetFocus(combo.hwnd);
@@ -645,31 +627,8 @@ bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
     DeleteDC(memory);
     ReleaseDC(hwnd, source);
 
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    bool saved = false;
-    IWICImagingFactory* factory = nullptr;
-    IWICBitmap* image = nullptr;
-    IWICStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                   reinterpret_cast<void**>(&factory))) &&
-        SUCCEEDED(factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, &image)) &&
-        SUCCEEDED(factory->CreateStream(&stream)) &&
-        SUCCEEDED(stream->InitializeFromFilename(win32::Wide(pngPath).c_str(), GENERIC_WRITE)) &&
-        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
-        SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)))) {
-        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-        saved = SUCCEEDED(frame->SetPixelFormat(&format)) && SUCCEEDED(frame->WriteSource(image, nullptr)) &&
-                SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-    }
-    for (IUnknown* object : std::initializer_list<IUnknown*>{frame, encoder, stream, image, factory}) {
-        if (object) object->Release();
-    }
+    const bool saved = win32::WritePng(bitmap, width, height, pngPath);
     DeleteObject(bitmap);
-    if (SUCCEEDED(init)) CoUninitialize();
     return saved;
 }
 
