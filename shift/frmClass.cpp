@@ -37,6 +37,37 @@ std::string TwoDigits(int value) {
     return buf;
 }
 
+// The looks of the dialog's controls. Every colour of the boxes and spinners
+// is given, so that none of them takes the frame's yellow text or
+// blue-violet fill.
+struct Looks {
+    ui::Look control, cyanLabel, yellowLabel, box, banzhiBox, spinner, frame;
+};
+
+Looks DialogLooks() {
+    Looks l;
+    l.control.fontPoints = kControlPoints;  // buttons too
+    l.cyanLabel = l.control;                // on the background of the dialog or frame
+    l.cyanLabel.foreground = kCyan;
+    l.cyanLabel.transparent = true;
+    l.yellowLabel = l.cyanLabel;
+    l.yellowLabel.foreground = kYellow;
+    l.box = l.control;  // time and crew boxes: black on white, centred
+    l.box.foreground = kBlack;
+    l.box.background = kWhite;
+    l.box.align = ui::Align::Center;
+    l.banzhiBox = l.box;
+    l.banzhiBox.fontPoints = kFormPoints;
+    l.banzhiBox.bold = true;
+    l.banzhiBox.foreground = kOrange;
+    l.spinner.foreground = kBlack;
+    l.spinner.background = kButtonFace;
+    l.frame = l.control;
+    l.frame.foreground = kYellow;
+    l.frame.background = kBlueViolet;
+    return l;
+}
+
 }  // namespace
 
 frmClass::frmClass() : ui::Form("frmClass") {}
@@ -54,40 +85,21 @@ void frmClass::Build() {
     SetFormLook(kFormPoints, kBlueViolet);
     SetCentred(true);
 
-    // Every colour of the boxes and spinners is given, so that none of them
-    // takes the frame's yellow text or blue-violet fill.
-    ui::Look control;
-    control.fontPoints = kControlPoints;
-    ui::Look cyanLabel = control;  // on the background of the dialog or frame
-    cyanLabel.foreground = kCyan;
-    cyanLabel.transparent = true;
-    ui::Look yellowLabel = cyanLabel;
-    yellowLabel.foreground = kYellow;
-    ui::Look box = control;  // time and crew boxes: black on white, centred
-    box.foreground = kBlack;
-    box.background = kWhite;
-    box.align = ui::Align::Center;
-    ui::Look banzhiBox = box;
-    banzhiBox.fontPoints = kFormPoints;
-    banzhiBox.bold = true;
-    banzhiBox.foreground = kOrange;
-    ui::Look spinner;
-    spinner.foreground = kBlack;
-    spinner.background = kButtonFace;
-    const ui::Look& button = control;
-    ui::Look frame = control;
-    frame.foreground = kYellow;
-    frame.background = kBlueViolet;
+    const Looks looks = DialogLooks();
+    const ui::Look& cyanLabel = looks.cyanLabel;
+    const ui::Look& yellowLabel = looks.yellowLabel;
+    const ui::Look& box = looks.box;
+    const ui::Look& spinner = looks.spinner;
 
     // Top line, on the dialog itself.
     lblBanzhi[0] = AddLabel({"lblBanzhi", 0, {240, 120, 1215, 255}}, "班制选取：", cyanLabel);
-    txtBanzhi = AddTextBox({"txtBanzhi", -1, {1440, 45, 495, 360}}, "3", banzhiBox);
+    txtBanzhi = AddTextBox({"txtBanzhi", -1, {1440, 45, 495, 360}}, "3", looks.banzhiBox);
     UpDown1[8] = AddUpDown({"UpDown1", 8, {1920, 45, 255, 360}}, 1, 4, spinner);
     lblBanzhi[1] = AddLabel({"lblBanzhi", 1, {2280, 120, 255, 255}}, "班", yellowLabel);
-    cmdSave = AddButton({"cmdSave", -1, {3000, 100, 855, 350}}, "保存", button);
+    cmdSave = AddButton({"cmdSave", -1, {3000, 100, 855, 350}}, "保存", looks.control);
     cmdSave.SetToolTip("\"一天中最晚换班时间换天\"");
-    cmdExit = AddButton({"cmdExit", -1, {4320, 100, 855, 350}}, "退出", button);
-    Frame1 = AddFrame({"Frame1", -1, {120, 480, 5175, 2175}}, "时间设置", frame);
+    cmdExit = AddButton({"cmdExit", -1, {4320, 100, 855, 350}}, "退出", looks.control);
+    Frame1 = AddFrame({"Frame1", -1, {120, 480, 5175, 2175}}, "时间设置", looks.frame);
     Frame1.SetToolTip("\"换班时间1设为各班中最晚\"");
 
     // The four rows, placed inside the frame.
