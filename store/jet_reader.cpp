@@ -329,8 +329,9 @@ std::vector<std::uint32_t> Reader::DataPages(const Definition& def) const {
     if (map[0] == 0) {
         if (length < 5) throw JetError(where + ": its usage map is too short");
         const std::uint64_t first = U32(map + 1);
-        for (std::size_t i = 0; i < (length - 5) * 8; ++i)
-            if (map[5 + i / 8] >> (i % 8) & 1) mark(first + i);
+        for (std::size_t byte = 5; byte < length; ++byte)
+            for (unsigned bit = 0; map[byte] >> bit != 0; ++bit)
+                if (map[byte] >> bit & 1) mark(first + (byte - 5) * 8 + bit);
     } else if (map[0] == 1) {
         const std::uint64_t pagesPerMap = (kPageSize - 4) * 8;
         for (std::size_t j = 0; 1 + 4 * j + 4 <= length; ++j) {
@@ -340,8 +341,9 @@ std::vector<std::uint32_t> Reader::DataPages(const Definition& def) const {
             if (b[0] != kPageUsageMap)
                 throw JetError(where + ": " + PageText(bitmapPage) + " of its usage map is no map page (type " +
                                std::to_string(b[0]) + ")");
-            for (std::size_t i = 0; i < pagesPerMap; ++i)
-                if (b[4 + i / 8] >> (i % 8) & 1) mark(j * pagesPerMap + i);
+            for (std::size_t byte = 4; byte < kPageSize; ++byte)
+                for (unsigned bit = 0; b[byte] >> bit != 0; ++bit)
+                    if (b[byte] >> bit & 1) mark(j * pagesPerMap + (byte - 4) * 8 + bit);
         }
     } else {
         throw JetError(where + ": its usage map has the unknown kind " + std::to_string(map[0]));

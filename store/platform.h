@@ -1,8 +1,11 @@
 #pragma once
 // The few operating-system calls the store needs, one implementation per
 // platform (store/posix/, store/win/). Texts they return are UTF-8.
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace dg::store::platform {
@@ -22,5 +25,43 @@ LocalTime ReadLocalTime() noexcept;
 
 // The description of a failure reported by the file system, in UTF-8.
 std::string ErrorText(const std::error_code& error);
+
+// The lock under which one of our processes upgrades a database file in
+// place; every other process (or thread) that wants to upgrade the same file
+// waits for it. Released when destroyed.
+class UpgradeLock {
+public:
+    // Waits up to `timeoutMs`. Returns null, with the reason in `error`, when
+    // the wait ends without the lock.
+    static std::unique_ptr<UpgradeLock> Acquire(const std::filesystem::path& file, int timeoutMs, std::string& error);
+    ~UpgradeLock();
+    UpgradeLock(const UpgradeLock&) = delete;
+    UpgradeLock& operator=(const UpgradeLock&) = delete;
+
+private:
+    UpgradeLock() = default;
+    std::intptr_t handle_ = -1;
+};
+
+enum class ReadResult { kRead, kInUse, kFailed };
+// Reads the whole of `file` unless another program is using it or holds its
+// lock file `lockFile` (the Jet engine keeps one beside every database it has
+// open): kInUse then, and nothing is read.
+ReadResult ReadUnshared(const std::filesystem::path& file, const std::filesystem::path& lockFile, std::string& bytes,
+                        std::string& error);
+
+// Writes `bytes` to a file that did not exist (an existing entry is never
+// opened: kExists), and flushes it to the disk.
+Creation WriteNewFile(const std::filesystem::path& path, std::string_view bytes, std::string& error);
+
+// Reads a whole file. False with the system's description on failure.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string& error);
+
+// Flushes a file's contents to the disk.
+bool FlushFile(const std::filesystem::path& path, std::string& error);
+
+// Puts `source` in the place of `target` in one atomic step, so that `target`
+// names either the old file or the new one at every moment.
+bool ReplaceAtomically(const std::filesystem::path& source, const std::filesystem::path& target, std::string& error);
 
 }  // namespace dg::store::platform

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace dg::store::platform {
 namespace {
 
@@ -57,6 +60,150 @@ LocalTime ReadLocalTime() noexcept {
 std::string ErrorText(const std::error_code& error) {
     if (error.category() == std::system_category()) return SystemMessage(static_cast<DWORD>(error.value()));
     return error.message();
+}
+
+}  // namespace dg::store::platform
+
+namespace dg::store::platform {
+namespace {
+
+std::string Failure(const char* what, const std::filesystem::path& path, DWORD code) {
+    const std::u8string name = path.u8string();
+    return std::string(what) + " '" + std::string(name.begin(), name.end()) + "': " + SystemMessage(code);
+}
+
+bool ReadAll(HANDLE file, std::string& bytes) {
+    bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &n, nullptr)) return false;
+        if (n == 0) return true;
+        bytes.append(buffer, n);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(const std::filesystem::path& file, int timeoutMs,
+                                                  std::string& error) {
+    // A named mutex per database: its name is a hash of the file's full path
+    // in upper case (file names on Windows ignore case).
+    std::error_code ec;
+    std::wstring full = std::filesystem::absolute(file, ec).wstring();
+    if (ec) full = file.wstring();
+    CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    std::uint64_t hash = 14695981039346656037ull;
+    for (wchar_t c : full) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
+    std::wstring name = L"Local\\Dutygate.Upgrade.";
+    for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[hash >> shift & 0xF];
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (!mutex) {
+        error = "cannot create the upgrade lock: " + SystemMessage(GetLastError());
+        return nullptr;
+    }
+    const DWORD waited = WaitForSingleObject(mutex, static_cast<DWORD>(timeoutMs));
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder ended, the lock is ours
+        error = waited == WAIT_TIMEOUT ? "another process did not finish its upgrade within " +
+                                             std::to_string(timeoutMs / 1000) + " s"
+                                       : "cannot wait for the upgrade lock: " + SystemMessage(GetLastError());
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    std::unique_ptr<UpgradeLock> lock(new UpgradeLock);
+    lock->handle_ = reinterpret_cast<std::intptr_t>(mutex);
+    return lock;
+}
+
+UpgradeLock::~UpgradeLock() {
+    const HANDLE mutex = reinterpret_cast<HANDLE>(handle_);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
+ReadResult ReadUnshared(const std::filesystem::path& file, const std::filesystem::path& lockFile, std::string& bytes,
+                        std::string& error) {
+    // Shared with readers only: any program that has the file open for
+    // writing (the Jet engine does) makes this fail, and none can open it
+    // for writing while it is read.
+    const HANDLE handle =
+        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return ReadResult::kInUse;
+        error = Failure("Cannot open", file, code);
+        return ReadResult::kFailed;
+    }
+    // The engine's lock file: open by a program, or only left behind by one.
+    const HANDLE lock =
+        CreateFileW(lockFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (lock == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
+            CloseHandle(handle);
+            return ReadResult::kInUse;
+        }
+    } else {
+        CloseHandle(lock);
+    }
+    const bool ok = ReadAll(handle, bytes);
+    if (!ok) error = Failure("Cannot read", file, GetLastError());
+    CloseHandle(handle);
+    return ok ? ReadResult::kRead : ReadResult::kFailed;
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes, std::string& error) {
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = Failure("Cannot open", path, GetLastError());
+        return false;
+    }
+    const bool ok = ReadAll(handle, bytes);
+    if (!ok) error = Failure("Cannot read", path, GetLastError());
+    CloseHandle(handle);
+    return ok;
+}
+
+Creation WriteNewFile(const std::filesystem::path& path, std::string_view bytes, std::string& error) {
+    const HANDLE handle =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return Creation::kExists;
+        error = Failure("Cannot create", path, code);
+        return Creation::kFailed;
+    }
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        DWORD n = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        ok = WriteFile(handle, bytes.data() + done, chunk, &n, nullptr) && n > 0;
+        done += n;
+    }
+    ok = ok && FlushFileBuffers(handle);
+    if (!ok) error = Failure("Cannot write", path, GetLastError());
+    CloseHandle(handle);
+    if (!ok) DeleteFileW(path.c_str());
+    return ok ? Creation::kCreated : Creation::kFailed;
+}
+
+bool FlushFile(const std::filesystem::path& path, std::string& error) {
+    const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool ok = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+    if (!ok) error = Failure("Cannot flush", path, GetLastError());
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    return ok;
+}
+
+bool ReplaceAtomically(const std::filesystem::path& source, const std::filesystem::path& target, std::string& error) {
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = Failure("Cannot replace", target, GetLastError());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace dg::store::platform

@@ -35,8 +35,8 @@ inline std::u16string Utf16(const std::string& s) {
     }
     return out;
 }
-// Compressed (FF FE, NUL switching modes) when no wide character has a zero
-// low byte; plain UTF-16LE otherwise.
+// Compressed (FF FE, NUL switching modes) where that is shorter and no wide
+// character has a zero low byte; plain UTF-16LE otherwise.
 inline Bytes Text(const std::string& s) {
     const std::u16string u = Utf16(s);
     Bytes out = "\xFF\xFE";
@@ -47,7 +47,7 @@ inline Bytes Text(const std::string& s) {
         else if ((c & 0xFF) == 0) ok = false;
         else out += char(c & 0xFF), out += char(c >> 8);
     }
-    if (ok) return out;
+    if (ok && out.size() < 2 * u.size()) return out;
     out.clear();
     for (char16_t c : u) out += char(c & 0xFF), out += char(c >> 8);
     return out;
@@ -203,6 +203,24 @@ inline std::string WriteJet4(const std::vector<Table>& tables, const std::vector
     std::string file;
     for (const auto& p : pages) file += p;
     return file;
+}
+
+// A plant's two tables as an earlier installation leaves them: a deleted
+// level, the administrator's row moved by a password change, texts with and
+// without compression, a null date and a null password.
+inline std::vector<Table> PlantTables(bool referenceMap) {
+    const std::string s[] = {"操作员", "old", "管理员", "Plant-8x", "工程师", "工程a2", "访客"};
+    Table pass{"tblPass", {{"日期", kDate}, {"时间", kDate}, {"用户权限", kText}, {"登陆密码", kText}}, {}};
+    pass.rows = {{{45000.0, 0.5, s[0], s[1]}, true},
+                 {{46000.0, 0.25, s[2], s[3]}, false, true},
+                 {{46001.0, 0.75, s[4], s[5]}},
+                 {{std::monostate{}, 0.1, s[6], std::monostate{}}}};
+    Table shift{"tblClassTime", {{"班制", kLong}}, {}, referenceMap};
+    for (const char* c : {"Class1", "Class2", "Class3", "Class4"}) shift.cols.push_back({c, kDate});
+    for (const char* c : {"B1", "B2", "B3", "B4"}) shift.cols.push_back({c, kText, 10});
+    shift.rows = {{{std::int64_t(3), 0.3125, 0.6458333333333334, 0.9791666666666666, 0.0, std::string("A班"),
+                    std::string("早班"), std::string("Night-3班"), std::string("丁")}}};
+    return {pass, shift};
 }
 
 }  // namespace dg::testsupport::jet
