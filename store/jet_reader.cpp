@@ -253,6 +253,7 @@ const unsigned char* Reader::Page(std::uint32_t page, std::string_view what) con
 Reader::Definition Reader::ReadDefinition(std::uint32_t first, std::string_view what) const {
     const std::string where = std::string(what) + " (definition at " + PageText(first) + ")";
     // The definition may go on over further pages, each after an 8-byte header.
+    if (first == 0) throw JetError(where + ": page 0 is the file's header, not a table definition");
     std::vector<unsigned char> def;
     std::vector<bool> seen(pageCount_, false);
     for (std::uint32_t page = first; page != 0;) {

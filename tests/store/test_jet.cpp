@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "store/jet_reader.h"
 #include "store/location.h"
+#include "store/platform.h"
 #include "store/store.h"
 #include "support/jet_writer.h"
 #include "support/temp_dir.h"
@@ -38,27 +40,6 @@ std::vector<std::string> Files() {
     return names;
 }
 
-// A field as mdb-export -Q -T '%Y-%m-%d %H:%M:%S' prints it.
-std::string Field(const store::Value& v) {
-    if (v.IsNull()) return "";
-    if (auto d = std::get_if<store::DateTime>(&v.Raw())) return d->ToStoreText();
-    return v.AsText();
-}
-std::string Field(const jw::Cell& c) {
-    if (auto n = std::get_if<std::int64_t>(&c)) return std::to_string(*n);
-    if (auto s = std::get_if<std::string>(&c)) return *s;
-    if (auto d = std::get_if<double>(&c))
-        return store::DateTime{std::int32_t(std::floor(*d)), std::int32_t(std::llround((*d - std::floor(*d)) * 86400))}
-            .ToStoreText();
-    return "";
-}
-template <typename Cells>
-std::string Line(const Cells& cells) {
-    std::string line;
-    for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? "\t" : "") + Field(cells[i]);
-    return line;
-}
-
 class JetUpgradeTest : public testsupport::TempDirTest {
 protected:
     std::string Plant(const std::string& bytes) {
@@ -85,6 +66,27 @@ protected:
 
 #ifndef _WIN32
 namespace {
+// A field as mdb-export -Q -T '%Y-%m-%d %H:%M:%S' prints it.
+std::string Field(const store::Value& v) {
+    if (v.IsNull()) return "";
+    if (auto d = std::get_if<store::DateTime>(&v.Raw())) return d->ToStoreText();
+    return v.AsText();
+}
+std::string Field(const jw::Cell& c) {
+    if (auto n = std::get_if<std::int64_t>(&c)) return std::to_string(*n);
+    if (auto s = std::get_if<std::string>(&c)) return *s;
+    if (auto d = std::get_if<double>(&c))
+        return store::DateTime{std::int32_t(std::floor(*d)), std::int32_t(std::llround((*d - std::floor(*d)) * 86400))}
+            .ToStoreText();
+    return "";
+}
+template <typename Cells>
+std::string Line(const Cells& cells) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) line += (i ? "\t" : "") + Field(cells[i]);
+    return line;
+}
+
 std::vector<std::string> Lines(const std::string& command) {
     std::vector<std::string> lines;
     FILE* pipe = popen(command.c_str(), "r");
@@ -213,4 +215,30 @@ TEST_F(JetUpgradeTest, AFileInUseByTheJetEngineIsLeftAlone) {
 #endif
     store::Connection now(store::kOpenConnectionString);
     EXPECT_TRUE(fs::exists("mdb/Para.jet.mdb"));
+}
+
+// Two threads (on Windows the lock is the same as between processes) open a
+// Jet file while the upgrade lock is held: both wait, one upgrades.
+TEST_F(JetUpgradeTest, OpeningsThatMeetWaitForOneUpgrade) {
+    const auto old = Plant(jw::WriteJet4(jw::PlantTables(false)));
+    std::string error;
+    auto hold = store::platform::UpgradeLock::Acquire("mdb/Para.mdb", 1000, error);
+    ASSERT_TRUE(hold) << error;
+    int opened[2] = {0, 0};
+    std::vector<std::thread> threads;
+    for (int& rows : opened)
+        threads.emplace_back([&rows] {
+            try {
+                store::Connection c(store::kOpenConnectionString);
+                rows = store::Recordset(c, "tblPass").RecordCount();
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << e.what();
+            }
+        });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Read("mdb/Para.mdb"), old);
+    hold.reset();
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(opened[0] + opened[1], 6);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Para.jet.mdb", "Para.mdb"}));
 }
