@@ -72,6 +72,26 @@ std::string Failure(const char* what, const std::filesystem::path& path, DWORD c
     return std::string(what) + " '" + std::string(name.begin(), name.end()) + "': " + SystemMessage(code);
 }
 
+// Our own processes open a Jet database for a moment too (SQLite reads its
+// first bytes before it is known to be one): a sharing conflict is tried
+// again for up to a second before it counts, and only a program that keeps
+// the file open is taken to be using it.
+bool Shared(DWORD code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
+}
+template <typename Attempt>
+bool RetryingConflicts(Attempt attempt) {
+    for (int tries = 0;; ++tries) {
+        if (attempt()) return true;
+        const DWORD code = GetLastError();
+        if (!Shared(code) || tries == 100) {
+            SetLastError(code);
+            return false;
+        }
+        Sleep(10);
+    }
+}
+
 bool ReadAll(HANDLE file, std::string& bytes) {
     bytes.clear();
     char buffer[65536];
@@ -126,8 +146,12 @@ ReadResult ReadUnshared(const std::filesystem::path& file, const std::filesystem
     // Shared with readers only: any program that has the file open for
     // writing (the Jet engine does) makes this fail, and none can open it
     // for writing while it is read.
-    const HANDLE handle =
-        CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    RetryingConflicts([&] {
+        handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return ReadResult::kInUse;
@@ -199,7 +223,9 @@ bool FlushFile(const std::filesystem::path& path, std::string& error) {
 }
 
 bool ReplaceAtomically(const std::filesystem::path& source, const std::filesystem::path& target, std::string& error) {
-    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!RetryingConflicts([&] {
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        })) {
         error = Failure("Cannot replace", target, GetLastError());
         return false;
     }
