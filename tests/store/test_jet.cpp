@@ -242,3 +242,45 @@ TEST_F(JetUpgradeTest, OpeningsThatMeetWaitForOneUpgrade) {
     EXPECT_EQ(opened[0] + opened[1], 6);
     EXPECT_EQ(Files(), (std::vector<std::string>{"Para.jet.mdb", "Para.mdb"}));
 }
+
+#ifdef _WIN32
+// The child's part of the two-process case below: this executable started
+// again in the test's folder.
+TEST(JetUpgradeChild, OpensTheDatabaseOfItsFolder) {
+    if (GetEnvironmentVariableW(L"DG_JET_CHILD", nullptr, 0) == 0) GTEST_SKIP() << "runs only as a child process";
+    store::Connection c(store::kOpenConnectionString);
+    EXPECT_EQ(store::Recordset(c, "tblPass").RecordCount(), 3);
+}
+
+TEST_F(JetUpgradeTest, TwoProcessesOnAJetFileUpgradeItExactlyOnce) {
+    const auto old = Plant(jw::WriteJet4(jw::PlantTables(false)));
+    std::string error;
+    auto hold = store::platform::UpgradeLock::Acquire("mdb/Para.mdb", 1000, error);
+    ASSERT_TRUE(hold) << error;
+    wchar_t exe[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=JetUpgradeChild.*";
+    SetEnvironmentVariableW(L"DG_JET_CHILD", L"1");
+    PROCESS_INFORMATION children[2]{};
+    for (auto& child : children) {
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, Dir().c_str(), &start,
+                                   &child));
+    }
+    SetEnvironmentVariableW(L"DG_JET_CHILD", nullptr);
+    Sleep(1500);  // both children start and wait for the lock meanwhile
+    EXPECT_EQ(Read("mdb/Para.mdb"), old);
+    hold.reset();
+    for (auto& child : children) {
+        if (!child.hProcess) continue;
+        EXPECT_EQ(WaitForSingleObject(child.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(child.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+    }
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Para.jet.mdb", "Para.mdb"}));
+}
+#endif
