@@ -28,7 +28,6 @@ constexpr int kMaxForwardHops = 16;
 
 // A table definition (Jet 4).
 constexpr std::size_t kDefNextPage = 0x04;
-constexpr std::size_t kDefVarColumns = 0x2B;
 constexpr std::size_t kDefColumns = 0x2D;
 constexpr std::size_t kDefRealIndexes = 0x33;
 constexpr std::size_t kDefUsageMap = 0x37;
@@ -272,7 +271,6 @@ Reader::Definition Reader::ReadDefinition(std::uint32_t first, std::string_view 
     const std::size_t columnCount = U16(def.data() + kDefColumns);
     const std::uint32_t realIndexes = U32(def.data() + kDefRealIndexes);
     out.usageMap = U32(def.data() + kDefUsageMap);
-    (void)U16(def.data() + kDefVarColumns);
     std::size_t pos = kDefHeaderSize + static_cast<std::size_t>(realIndexes) * kRealIndexEntry;
     if (realIndexes > def.size() || pos + columnCount * kColumnEntry > def.size())
         throw JetError(where + ": its column list runs past its end (" + std::to_string(columnCount) +
