@@ -120,6 +120,9 @@ void UpgradeJetDatabase(const ConnectionText& source) {
 
     const auto lock = platform::UpgradeLock::Acquire(file, kBusyTimeoutMs, error);
     if (!lock) throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
+    // Replaced while this process waited: upgraded by the one that held the
+    // lock. It is not opened here (the upgrading process may be using it).
+    if (!lock->StillTheSameFile()) return;
 
     std::string bytes;
     switch (platform::ReadUnshared(file, PathFromUtf8(stem + ".ldb"), bytes, error)) {

@@ -37,10 +37,17 @@ public:
     ~UpgradeLock();
     UpgradeLock(const UpgradeLock&) = delete;
     UpgradeLock& operator=(const UpgradeLock&) = delete;
+    // Whether the name still names the file it named when Acquire began: a
+    // process that held the lock before may have replaced it meanwhile.
+    // Looks without opening the file anew where that would drop this
+    // process's locks on it.
+    bool StillTheSameFile() const;
 
 private:
     UpgradeLock() = default;
     std::intptr_t handle_ = -1;
+    std::filesystem::path file_;
+    std::uint64_t identity_[2] = {0, 0};
 };
 
 enum class ReadResult { kRead, kInUse, kFailed };

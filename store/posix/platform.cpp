@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,7 +96,16 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(const std::filesystem::path& f
     }
     std::unique_ptr<UpgradeLock> lock(new UpgradeLock);
     lock->handle_ = fd;
+    lock->file_ = file;
     return lock;
+}
+
+bool UpgradeLock::StillTheSameFile() const {
+    // stat, not open: closing a new descriptor of a database would drop the
+    // locks that this process's SQLite connections hold on it.
+    struct stat held {}, named {};
+    if (::fstat(static_cast<int>(handle_), &held) != 0 || ::stat(file_.c_str(), &named) != 0) return false;
+    return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 UpgradeLock::~UpgradeLock() {

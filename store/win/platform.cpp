@@ -105,8 +105,26 @@ bool ReadAll(HANDLE file, std::string& bytes) {
 
 }  // namespace
 
+// The volume and file index of the file a name names (0, 0 when none).
+// Opened for its attributes only, shared with every other opener.
+static void FileIdentity(const std::filesystem::path& file, std::uint64_t (&identity)[2]) {
+    identity[0] = identity[1] = 0;
+    const HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(handle, &info)) {
+        identity[0] = info.dwVolumeSerialNumber;
+        identity[1] = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    }
+    CloseHandle(handle);
+}
+
 std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(const std::filesystem::path& file, int timeoutMs,
                                                   std::string& error) {
+    std::uint64_t identity[2];
+    FileIdentity(file, identity);
     // A named mutex per database: its name is a hash of the file's full path
     // in upper case (file names on Windows ignore case).
     std::error_code ec;
@@ -132,7 +150,16 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(const std::filesystem::path& f
     }
     std::unique_ptr<UpgradeLock> lock(new UpgradeLock);
     lock->handle_ = reinterpret_cast<std::intptr_t>(mutex);
+    lock->file_ = file;
+    lock->identity_[0] = identity[0];
+    lock->identity_[1] = identity[1];
     return lock;
+}
+
+bool UpgradeLock::StillTheSameFile() const {
+    std::uint64_t now[2];
+    FileIdentity(file_, now);
+    return (now[0] != 0 || now[1] != 0) && now[0] == identity_[0] && now[1] == identity_[1];
 }
 
 UpgradeLock::~UpgradeLock() {
