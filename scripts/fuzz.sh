@@ -18,7 +18,7 @@ JOBS=${JOBS:-2}
 . "$SRC/scripts/deps.sh"
 DUTYGATE_PACKAGES="$DUTYGATE_PACKAGES clang-14 libclang-rt-14-dev"
 install_deps
-HARNESSES="fuzz_connection_text fuzz_save_checks fuzz_settings_load fuzz_invoke"
+HARNESSES="${HARNESSES:-fuzz_connection_text fuzz_save_checks fuzz_settings_load fuzz_invoke fuzz_jet_reader}"
 
 SAN="-fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer"
 CC=clang-14 CXX=clang++-14 cmake -S "$SRC" -B "$BUILD_DIR" \

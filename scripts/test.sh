@@ -6,4 +6,5 @@ cd "$(dirname "$0")/.."
 install_deps
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
+fetch_node_adodb build
 ctest --test-dir build --output-on-failure -j"$(nproc)"

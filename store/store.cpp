@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "store/jet_upgrade.h"
 #include "store/platform.h"
 
 namespace dg::store {
@@ -205,24 +206,25 @@ void CatalogCreate(std::string_view connectionText) {
 
 Connection::Connection(std::string_view connectionText) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
-    // Opening never creates: a missing file fails here. SQLite takes UTF-8
-    // names on every platform.
     const std::string name = platform::NativeName(parsed.dataSource);
-    const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        std::string message = "Cannot open database '" + parsed.dataSource + "': " +
-                              (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw StoreError(message);
-    }
-    // SQLite has opened the file but read nothing yet. A Jet file is refused
-    // now, before SQLite reads or writes a byte of it.
-    if (HasJetSignature(db_)) {
+    for (bool upgraded = false;; upgraded = true) {
+        // Opening never creates: a missing file fails here. SQLite takes UTF-8
+        // names on every platform.
+        const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            std::string message = "Cannot open database '" + parsed.dataSource + "': " +
+                                  (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw StoreError(message);
+        }
+        // SQLite has opened the file but read nothing yet. A Jet file from an
+        // earlier installation is upgraded now, before SQLite reads or writes
+        // a byte of it; any other Jet file is refused.
+        if (!HasJetSignature(db_)) break;
         Close();
-        throw StoreError(parsed.dataSource +
-                         " is a Jet (Microsoft Access) database from an earlier installation; this build of "
-                         "Dutygate does not read Jet databases. Move the file aside and enter the settings again.");
+        if (upgraded) throw StoreError(parsed.dataSource + " is still a Jet database after its upgrade");
+        UpgradeJetDatabase(parsed);
     }
     try {
         sqlite3_extended_result_codes(db_, 1);

@@ -41,8 +41,9 @@ inline constexpr int kBusyTimeoutMs = 5000;
 void CatalogCreate(std::string_view connectionText);
 
 // An open connection. Opening never creates a file: a missing file, or one
-// that is not a database, fails here. A Jet database fails before SQLite
-// reads or writes it, with a description that tells the operator what to do.
+// that is not a database, fails here. A Jet 4 database of an earlier
+// installation is upgraded in place first (store/jet_upgrade.h); any other
+// Jet database fails before SQLite reads or writes it, with a description.
 class Connection {
 public:
     explicit Connection(std::string_view connectionText);

@@ -15,6 +15,8 @@
 
 #include "access/pass_table.h"
 #include "reliability_support.h"
+#include "store/platform.h"
+#include "support/jet_writer.h"
 #include "support/temp_dir.h"
 
 using namespace dg;
@@ -150,4 +152,37 @@ TEST_F(ConcurrencyTest, AWriterKilledAtRandomMomentsLeavesASoundFileAndAComplete
         const std::string password = access::ReadLevelPassword(access::kLevelAdmin).value().AsText();
         EXPECT_TRUE(password == access::kDefaultPassword || password.starts_with("p")) << password;
     }
+}
+
+// Two processes open a plant's Jet file while this one holds the upgrade
+// lock for a moment: both wait, exactly one upgrades, and both then read the new
+// file.
+TEST_F(ConcurrencyTest, TwoProcessesOnAJetFileUpgradeItExactlyOnce) {
+    std::filesystem::create_directory("mdb");
+    const std::string old = testsupport::jet::WriteJet4(testsupport::jet::PlantTables(false));
+    std::ofstream("mdb/Para.mdb", std::ios::binary) << old;
+    pid_t children[2];
+    for (pid_t& child : children) {
+        child = Spawn([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the lock is held by then
+            store::Connection c(store::kOpenConnectionString);
+            return store::Recordset(c, "tblPass").RecordCount() == 3 ? 0 : 1;
+        });
+        ASSERT_GT(child, 0);
+    }
+    // Taken after the forks: a child would otherwise share the locked file.
+    std::string error;
+    auto hold = store::platform::UpgradeLock::Acquire("mdb/Para.mdb", 1000, error);
+    ASSERT_TRUE(hold) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(FileBytes(), old);
+    hold.reset();
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(FileBytes("mdb/Para.jet.mdb"), old);
+    EXPECT_FALSE(std::filesystem::exists("mdb/Para.jet.2.mdb"));
+    EXPECT_FALSE(std::filesystem::exists("mdb/Para.mdb.upgrading"));
 }

@@ -1,0 +1,187 @@
+#include "store/jet_upgrade.h"
+
+#include <string>
+#include <vector>
+
+#include "store/jet_reader.h"
+#include "store/platform.h"
+
+namespace dg::store {
+namespace {
+
+enum class Part { kAsIs, kDateOnly, kTimeOnly };
+struct CarriedColumn {
+    const char* name;
+    int type;
+    int size;
+    Part part;
+};
+struct CarriedTable {
+    const char* name;
+    std::vector<CarriedColumn> columns;
+};
+
+// The tables an earlier installation kept, with the columns their own
+// table steps define (access/pass_table.cpp, shift/class_time_table.cpp).
+const std::vector<CarriedTable>& CarriedTables() {
+    static const std::vector<CarriedTable> tables{
+        {"tblPass",
+         {{"日期", kTypeDate, 0, Part::kDateOnly},
+          {"时间", kTypeDate, 0, Part::kTimeOnly},
+          {"用户权限", kTypeText, 0, Part::kAsIs},
+          {"登陆密码", kTypeText, 0, Part::kAsIs}}},
+        {"tblClassTime",
+         {{"班制", kTypeInteger, 0, Part::kAsIs},
+          {"Class1", kTypeDate, 0, Part::kTimeOnly},
+          {"Class2", kTypeDate, 0, Part::kTimeOnly},
+          {"Class3", kTypeDate, 0, Part::kTimeOnly},
+          {"Class4", kTypeDate, 0, Part::kTimeOnly},
+          {"B1", kTypeText, 10, Part::kAsIs},
+          {"B2", kTypeText, 10, Part::kAsIs},
+          {"B3", kTypeText, 10, Part::kAsIs},
+          {"B4", kTypeText, 10, Part::kAsIs}}},
+    };
+    return tables;
+}
+
+bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+Value Carried(const Value& value, Part part) {
+    if (value.IsNull() || part == Part::kAsIs) return value;
+    const DateTime t = value.AsDateTime();
+    return Value(part == Part::kDateOnly ? t.DatePart() : t.TimePart());
+}
+
+// "mdb\Para.mdb" as ("mdb\Para", ".mdb").
+std::pair<std::string, std::string> SplitExtension(const std::string& name) {
+    const std::size_t slash = name.find_last_of("\\/");
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {name, ""};
+    return {name.substr(0, dot), name.substr(dot)};
+}
+
+std::string TextFor(const std::string& dataSource) {
+    return std::string("Provider=") + std::string(kJetProvider) + ";Data Source=" + dataSource + ";";
+}
+
+// Builds the new database at `dataSource` from the tables the Jet file holds.
+void BuildDatabase(const std::string& dataSource, const std::vector<jet::Table>& tables) {
+    CatalogCreate(TextFor(dataSource));
+    Connection connection(TextFor(dataSource));
+    for (const auto& carried : CarriedTables()) {
+        const jet::Table* old = nullptr;
+        for (const auto& t : tables)
+            if (EqualsAsciiNoCase(t.name, carried.name)) old = &t;
+        if (!old) continue;  // the class's own table step makes and seeds it
+        TableDef def{carried.name};
+        std::vector<int> source;  // Jet column of each carried column, -1 for none
+        for (const auto& c : carried.columns) {
+            def.AppendColumn(c.name, c.type, c.size);
+            int found = -1;
+            for (std::size_t i = 0; i < old->columns.size() && found < 0; ++i)
+                if (EqualsAsciiNoCase(old->columns[i].name, c.name)) found = static_cast<int>(i);
+            source.push_back(found);
+        }
+        AppendTable(connection, def);
+        Recordset rows(connection, carried.name);
+        for (const auto& row : old->rows) {
+            rows.AddNew();
+            for (std::size_t k = 0; k < carried.columns.size(); ++k) {
+                if (source[k] < 0) continue;
+                try {
+                    rows.Set(carried.columns[k].name,
+                             Carried(row[static_cast<std::size_t>(source[k])], carried.columns[k].part));
+                } catch (const StoreError& e) {
+                    throw StoreError(std::string("column ") + carried.columns[k].name + " of " + carried.name + ": " +
+                                     e.what());
+                }
+            }
+            rows.Update();
+        }
+    }
+}
+
+}  // namespace
+
+void UpgradeJetDatabase(const ConnectionText& source) {
+    const std::string& name = source.dataSource;
+    const auto [stem, extension] = SplitExtension(name);
+    std::string error;
+
+    const auto lock = platform::UpgradeLock::Acquire(name, kBusyTimeoutMs, error);
+    if (!lock) throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
+    // Replaced while this process waited: upgraded by the one that held the
+    // lock. It is not opened here (the upgrading process may be using it).
+    if (!lock->StillTheSameFile()) return;
+
+    std::string bytes;
+    switch (platform::ReadUnshared(name, stem + ".ldb", bytes, error)) {
+        case platform::ReadResult::kRead: break;
+        case platform::ReadResult::kInUse:
+            throw StoreError(name +
+                             " is a Jet database from an earlier installation, and it is in use by another program "
+                             "(the Jet engine or the earlier component). Nothing was changed; close that program "
+                             "and try again.");
+        case platform::ReadResult::kFailed:
+            throw StoreError(name + " is a Jet database from an earlier installation and cannot be read: " + error);
+    }
+    const jet::HeaderInfo header = jet::ClassifyHeader(bytes);
+    if (header.kind == jet::FileKind::kNotJet) return;  // another process upgraded it meanwhile
+    if (header.kind != jet::FileKind::kJet4)
+        throw StoreError(name + " is a Jet (Microsoft Access) database from an earlier installation, " +
+                         jet::DescribeKind(header) +
+                         ". Only Jet 4 databases are upgraded; the file was left as it was. Move the file aside to "
+                         "start with a new database.");
+
+    std::vector<jet::Table> tables;
+    try {
+        const jet::Reader reader(bytes);
+        for (const auto& carried : CarriedTables())
+            if (auto t = reader.ReadTable(carried.name)) tables.push_back(std::move(*t));
+    } catch (const jet::JetError& e) {
+        throw StoreError(name + " is a Jet 4 database from an earlier installation that cannot be read, and it was "
+                                "left as it was: " +
+                         e.what());
+    }
+
+    // The new database is built under a temporary name beside the old file;
+    // one left by an upgrade that was cut short is ours to replace (we hold
+    // the lock).
+    const std::string temporary = name + ".upgrading";
+    std::string backup;
+    platform::RemoveFile(temporary);
+    try {
+        BuildDatabase(temporary, tables);
+        if (!platform::FlushFile(temporary, error)) throw StoreError(error);
+        // The old file, byte for byte, under the first free name.
+        for (int n = 1;; ++n) {
+            if (n > 1000) throw StoreError("no free name for the copy of the old file");
+            const std::string candidate = stem + ".jet" + (n > 1 ? "." + std::to_string(n) : "") + extension;
+            const auto created = platform::WriteNewFile(candidate, bytes, error);
+            if (created == platform::Creation::kExists) continue;
+            if (created == platform::Creation::kFailed) throw StoreError(error);
+            backup = candidate;
+            break;
+        }
+        std::string check;
+        if (!platform::ReadWholeFile(backup, check, error)) throw StoreError(error);
+        if (check != bytes) throw StoreError("the copy of the old file " + backup + " differs from it");
+        if (!platform::ReplaceAtomically(temporary, name, error)) throw StoreError(error);
+    } catch (const std::exception& e) {
+        platform::RemoveFile(temporary);
+        if (!backup.empty()) platform::RemoveFile(backup);
+        throw StoreError("The upgrade of the Jet database " + name +
+                         " from an earlier installation failed, and the file was left as it was: " + e.what());
+    }
+}
+
+}  // namespace dg::store

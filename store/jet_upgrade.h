@@ -1,0 +1,17 @@
+#pragma once
+// The one-time upgrade of a parameter database that an earlier installation
+// kept as a Jet 4 file: its tblPass and tblClassTime rows go into a new
+// database of our own, the old file is kept byte for byte beside it
+// (Para.jet.mdb, or Para.jet.2.mdb and so on), and the new file takes the old
+// one's place in one atomic step.
+#include "store/store.h"
+
+namespace dg::store {
+
+// Called when the file named by `source` starts like a Jet database. Returns
+// once the file is no longer one (upgraded here, or by another process that
+// was at it first). Throws StoreError, with a description of what was found
+// or what failed, and then the file is as it was and nothing is left beside it.
+void UpgradeJetDatabase(const ConnectionText& source);
+
+}  // namespace dg::store
