@@ -13,7 +13,8 @@ namespace dg::component::win32 {
 HRESULT CreateComObject(const ClassInfo& cls, REFIID iid, void** out) noexcept;
 
 // Records `status` and this thread's last failure description as the
-// thread's IErrorInfo, for the interface `iid`, and returns `status`.
+// thread's IErrorInfo, for the default interface of `cls` with its ProgID as
+// the source, and returns `status`.
 HRESULT ReportError(HRESULT status, const ClassInfo& cls) noexcept;
 
 }  // namespace dg::component::win32
