@@ -5,7 +5,7 @@
 #include "component/c_abi.h"
 #include "component/guid.h"
 #include "component/object.h"
-#include "component/registration.h"
+#include "component/registry_file.h"
 #include "component/status.h"
 #include "component/type_library.h"
 #include "dutygate/dutygate.h"

@@ -12,7 +12,7 @@
 #include "component/object.h"
 #include "component/status.h"
 #include "component/win32/com_object.h"
-#include "component/win32/registry.h"
+#include "component/win32/registry_keys.h"
 #include "component/win32/win_guid.h"
 
 namespace dg::component::win32 {

@@ -1,4 +1,4 @@
-#include "component/registration.h"
+#include "component/registry_file.h"
 
 #include <link.h>
 #include <fcntl.h>

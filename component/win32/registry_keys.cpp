@@ -1,4 +1,4 @@
-#include "component/win32/registry.h"
+#include "component/win32/registry_keys.h"
 
 #include <oleauto.h>
 
@@ -108,25 +108,62 @@ std::wstring LibKey() { return std::wstring(kClasses) + L"TypeLib\\" + GuidText(
 std::wstring LibLocaleKey(LCID lcid, const wchar_t* sysKind = kOwnSysKindName) {
     wchar_t text[16];
     swprintf(text, 16, L"%lx", static_cast<unsigned long>(lcid));
-    return LibKey() + L"\\3.0\\" + text + L"\\" + sysKind;
+    return LibKey() + L"\\" + Wide(kLibVersionText) + L"\\" + text + L"\\" + sysKind;
 }
 
-std::wstring ClassKey(const ClassInfo& cls) { return std::wstring(kClasses) + L"CLSID\\" + GuidText(*cls.clsid); }
+// The keys that registration writes for each class, as data: registering
+// writes them, unregistering removes the two roots they hang from, and the
+// other-view check looks for the other bitness's server entry among them.
+enum class KeyRoot { kClass, kProgId };  // CLSID\{clsid} in our own view; the shared ProgID key
+enum class Content { kNone, kProgId, kServerPath, kApartment, kLibId, kLibVersion, kClsid };
+struct KeySpec {
+    KeyRoot root;
+    const wchar_t* subkey;  // "" for the root itself
+    const wchar_t* value;   // nullptr for the key's default value
+    Content content;
+};
+constexpr KeySpec kClassKeys[] = {
+    {KeyRoot::kClass, L"", nullptr, Content::kProgId},
+    {KeyRoot::kClass, L"\\InprocServer32", nullptr, Content::kServerPath},
+    {KeyRoot::kClass, L"\\InprocServer32", L"ThreadingModel", Content::kApartment},
+    {KeyRoot::kClass, L"\\ProgID", nullptr, Content::kProgId},
+    {KeyRoot::kClass, L"\\VersionIndependentProgID", nullptr, Content::kProgId},
+    {KeyRoot::kClass, L"\\TypeLib", nullptr, Content::kLibId},
+    {KeyRoot::kClass, L"\\VERSION", nullptr, Content::kLibVersion},
+    {KeyRoot::kClass, L"\\Programmable", nullptr, Content::kNone},
+    {KeyRoot::kProgId, L"", nullptr, Content::kProgId},
+    {KeyRoot::kProgId, L"\\CLSID", nullptr, Content::kClsid},
+};
+// The entry whose presence in a view says that a bitness registers the class.
+constexpr const KeySpec& kServerKey = kClassKeys[1];
 
-void WriteClass(HKEY root, const ClassInfo& cls, const std::wstring& path) {
-    const REGSAM view = OwnView();
-    const std::wstring key = ClassKey(cls);
-    const std::wstring progid = Wide(cls.progid);
-    SetValue(root, key, nullptr, progid, view);
-    SetValue(root, key + L"\\InprocServer32", nullptr, path, view);
-    SetValue(root, key + L"\\InprocServer32", L"ThreadingModel", L"Apartment", view);
-    SetValue(root, key + L"\\ProgID", nullptr, progid, view);
-    SetValue(root, key + L"\\VersionIndependentProgID", nullptr, progid, view);
-    SetValue(root, key + L"\\TypeLib", nullptr, GuidText(kLibId), view);
-    SetValue(root, key + L"\\VERSION", nullptr, L"3.0", view);
-    CreateKey(root, key + L"\\Programmable", view);
-    SetValue(root, kClasses + progid, nullptr, progid);
-    SetValue(root, kClasses + progid + L"\\CLSID", nullptr, GuidText(*cls.clsid));
+std::wstring RootKey(const ClassInfo& cls, KeyRoot root) {
+    return std::wstring(kClasses) + (root == KeyRoot::kClass ? L"CLSID\\" + GuidText(*cls.clsid) : Wide(cls.progid));
+}
+// Class keys live once per view; the ProgID key is one for both.
+REGSAM ViewOf(KeyRoot root) { return root == KeyRoot::kClass ? OwnView() : 0; }
+
+std::wstring ContentText(Content content, const ClassInfo& cls, const std::wstring& serverPath) {
+    switch (content) {
+        case Content::kProgId: return Wide(cls.progid);
+        case Content::kServerPath: return serverPath;
+        case Content::kApartment: return L"Apartment";
+        case Content::kLibId: return GuidText(kLibId);
+        case Content::kLibVersion: return Wide(kLibVersionText);
+        case Content::kClsid: return GuidText(*cls.clsid);
+        case Content::kNone: break;
+    }
+    return {};
+}
+
+void WriteClass(HKEY root, const ClassInfo& cls, const std::wstring& serverPath) {
+    for (const KeySpec& spec : kClassKeys) {
+        const std::wstring key = RootKey(cls, spec.root) + spec.subkey;
+        if (spec.content == Content::kNone)
+            CreateKey(root, key, ViewOf(spec.root));
+        else
+            SetValue(root, key, spec.value, ContentText(spec.content, cls, serverPath), ViewOf(spec.root));
+    }
 }
 
 HRESULT RegisterTypeLibrary(Scope scope, const std::wstring& path) {
@@ -159,9 +196,10 @@ HRESULT RemoveAll(Scope scope) {
     for (const ClassInfo& cls : Classes()) {
         // Looked up after our own key is gone: where a root keeps one view
         // for both bitnesses, this finds nothing of ours.
-        DeleteTree(root, ClassKey(cls), own);
-        const bool otherHasClass = other != 0 && KeyExists(root, ClassKey(cls) + L"\\InprocServer32", other);
-        if (!otherHasClass) DeleteTree(root, kClasses + Wide(cls.progid));
+        DeleteTree(root, RootKey(cls, KeyRoot::kClass), own);
+        const bool otherHasClass =
+            other != 0 && KeyExists(root, RootKey(cls, kServerKey.root) + kServerKey.subkey, other);
+        if (!otherHasClass) DeleteTree(root, RootKey(cls, KeyRoot::kProgId));
     }
     // The other bitness registers the library while its file is named in
     // the shared TypeLib key.
@@ -186,7 +224,7 @@ HRESULT RemoveAll(Scope scope) {
         }
         // Whatever the runtime left behind.
         const std::wstring libKey = LibKey();
-        DeleteTree(root, libKey + L"\\3.0");
+        DeleteTree(root, libKey + L"\\" + Wide(kLibVersionText));
         HKEY key = nullptr;
         if (RegOpenKeyExW(root, libKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
             DWORD subkeys = 0;
