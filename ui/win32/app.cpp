@@ -1,9 +1,8 @@
-// Start-up of the Win32 dialog layer: window classes, thread checks, the
-// keyboard handling of our forms inside any message loop, and event pumping.
+// Start-up of the Win32 dialog layer: window classes, the screen's DPI,
+// thread checks, failures shown from handlers, the test driver's hooks, and
+// event pumping. The keyboard handling of our forms is in keyboard.cpp.
 #include "ui/app.h"
 
-
-#include <algorithm>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -85,151 +84,7 @@ namespace {
 
 DriverHooks g_hooks;
 
-thread_local HHOOK t_hook = nullptr;
-thread_local int t_openForms = 0;
-
-bool IsOurButton(detail::FormState* form, HWND hwnd) {
-    for (const auto& control : form->controls) {
-        if (control->hwnd == hwnd) return control->kind == detail::ControlState::Kind::Button;
-    }
-    return false;
-}
-
-// Presses a button as the keyboard does: its click, without moving the focus.
-void Press(HWND form, HWND button) {
-    if (!button || !IsWindowEnabled(button) || !IsWindowVisible(button)) return;
-    SendMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
-}
-
-HWND WindowOf(const std::weak_ptr<detail::ControlState>& weak) {
-    auto control = weak.lock();
-    return control ? control->hwnd : nullptr;
-}
-
-detail::ControlState* ControlOf(detail::FormState* form, HWND hwnd) {
-    for (const auto& control : form->controls) {
-        if (control->hwnd == hwnd) return control.get();
-    }
-    return nullptr;
-}
-
-// The menu loop (a window menu opened by Alt+Space, a menu bar, a context
-// menu) and the keyboard move and size loop read the thread's input through
-// the normal message functions: their keys are theirs, not the form's.
-bool SystemLoopRuns() {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetCurrentThreadId(), &info)) return false;
-    return (info.flags & (GUI_INMENUMODE | GUI_SYSTEMMENUMODE | GUI_POPUPMENUMODE | GUI_INMOVESIZE)) != 0;
-}
-
-// Tab and Shift+Tab walk the form's tab order, which is not its stacking
-// order: labels lie beneath every other control whatever their tab position.
-void MoveInTabOrder(detail::FormState* form, HWND focus, bool back) {
-    using Kind = detail::ControlState::Kind;
-    std::vector<HWND> ring;
-    auto add = [&](const detail::ControlState* control) {
-        if (!control || !control->hwnd || control->kind == Kind::Label || control->kind == Kind::Frame) return;
-        if (std::find(ring.begin(), ring.end(), control->hwnd) != ring.end()) return;
-        ring.push_back(control->hwnd);
-    };
-    for (const auto& weak : form->tabOrder) add(weak.lock().get());
-    for (const auto& control : form->controls) add(control.get());
-    const auto takes = [](HWND hwnd) {
-        return IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP);
-    };
-    const auto n = static_cast<std::ptrdiff_t>(ring.size());
-    if (n == 0) return;
-    std::ptrdiff_t at = -1;
-    for (std::ptrdiff_t i = 0; i < n; ++i) {
-        if (focus && (ring[static_cast<std::size_t>(i)] == focus || IsChild(ring[static_cast<std::size_t>(i)], focus))) at = i;
-    }
-    for (std::ptrdiff_t step = 1; step <= n; ++step) {
-        const std::ptrdiff_t i = at < 0 ? (back ? n - step : step - 1) : ((at + (back ? -step : step)) % n + n) % n;
-        HWND next = ring[static_cast<std::size_t>(i)];
-        if (!takes(next)) continue;
-        SetFocus(next);
-        // A box reached by Tab has its whole text selected, as in a system dialog.
-        if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageW(next, EM_SETSEL, 0, -1);
-        return;
-    }
-}
-
-// Up and Down step a focused spinner within its limits, as its arrows do.
-void StepSpinner(detail::FormState* form, detail::ControlState* spinner, int delta) {
-    if (!IsWindowEnabled(spinner->hwnd)) return;
-    const int value = std::clamp(spinner->value + delta, spinner->lower, spinner->upper);
-    if (value == spinner->value) return;
-    SendMessageW(spinner->hwnd, UDM_SETPOS32, 0, static_cast<LPARAM>(value));
-    // The form reads the new position and notifies, as for a click on an arrow.
-    SendMessageW(form->hwnd, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(value)),
-                 reinterpret_cast<LPARAM>(spinner->hwnd));
-}
-
-LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && wParam == PM_REMOVE) {
-        auto* msg = reinterpret_cast<MSG*>(lParam);
-        if (PreTranslate(*msg)) {
-            msg->message = WM_NULL;
-            msg->wParam = 0;
-            msg->lParam = 0;
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 }  // namespace
-
-bool PreTranslate(MSG& msg) noexcept {
-    if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
-    detail::FormState* form = detail::FormOfWindow(msg.hwnd);
-    if (!form || !form->hwnd || !IsWindowEnabled(form->hwnd)) return false;
-    if (SystemLoopRuns()) return false;  // Enter, Esc and Tab do there what the system does with them
-    HWND focus = GetFocus();
-    wchar_t cls[32] = {};
-    const bool listOpen = focus && GetClassNameW(focus, cls, 32) && std::wstring_view(cls) == L"ComboBox" &&
-                          SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0);
-    if (msg.message == WM_KEYDOWN && !listOpen && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
-        RunHandler([&] {
-            if (msg.wParam == VK_ESCAPE) {
-                // Without a cancel button Esc does nothing: it never drops the
-                // operator's edits by closing the form.
-                Press(form->hwnd, WindowOf(form->cancelButton));
-            } else if (focus && IsOurButton(form, focus)) {
-                Press(form->hwnd, focus);  // a focused button answers Enter itself, as Space does
-            } else {
-                Press(form->hwnd, WindowOf(form->defaultButton));  // none: Enter does nothing
-            }
-        });
-        return true;
-    }
-    if ((msg.message == WM_CHAR) && (msg.wParam == L'\r' || msg.wParam == 0x1b) && !listOpen) return true;
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !listOpen) {
-        RunHandler([&] { MoveInTabOrder(form, focus, GetKeyState(VK_SHIFT) < 0); });
-        return true;
-    }
-    if (msg.message == WM_CHAR && msg.wParam == L'\t') return true;
-    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_UP || msg.wParam == VK_DOWN)) {
-        detail::ControlState* control = ControlOf(form, focus);
-        if (control && control->kind == detail::ControlState::Kind::UpDown) {
-            RunHandler([&] { StepSpinner(form, control, msg.wParam == VK_UP ? 1 : -1); });
-            return true;
-        }
-    }
-    return IsDialogMessageW(form->hwnd, &msg) != FALSE;
-}
-
-void FormOpened() {
-    if (t_openForms++ == 0 && !t_hook)
-        t_hook = SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, GetCurrentThreadId());
-}
-
-void FormClosed() {
-    if (t_openForms > 0 && --t_openForms == 0 && t_hook) {
-        UnhookWindowsHookEx(t_hook);
-        t_hook = nullptr;
-    }
-}
 
 void SetDriverHooks(const DriverHooks& hooks) { g_hooks = hooks; }
 const DriverHooks& Hooks() { return g_hooks; }
