@@ -23,6 +23,7 @@
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/message_box.h"
+#include "ui/message_hooks.h"
 
 class QToolButton;
 
@@ -163,19 +164,8 @@ std::vector<FormDialog*> OpenFormDialogs();
 void FormWindowGone();
 
 // --- message-box hook, set by the test driver -----------------------------
-struct MessageRequest {
-    std::string text;
-    std::string title;  // as shown: the default title when none was given
-    Buttons buttons;
-    Icon icon;
-    std::string owner;  // the object name of the form that owns the box; "" for none (application-modal)
-};
-struct MessageHooks {
-    // A queued answer: the box is not shown and this answer is returned.
-    std::optional<Answer> (*answer)(const MessageRequest&) = nullptr;
-    // Every message box, answered from the queue, shown, or written to stderr.
-    void (*record)(const MessageRequest&, Answer) = nullptr;
-};
+using detail::MessageHooks;
+using detail::MessageRequest;
 void SetMessageHooks(const MessageHooks& hooks);
 
 }  // namespace dg::ui::qt

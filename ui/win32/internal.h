@@ -20,6 +20,7 @@
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/message_box.h"
+#include "ui/message_hooks.h"
 #include "ui/win32/geometry.h"
 
 namespace dg::ui::win32 {
@@ -70,21 +71,8 @@ void FormOpened();
 void FormClosed();
 
 // --- test driver hooks ------------------------------------------------------
-struct MessageRequest {
-    std::string text;
-    std::string title;  // as shown: the default title when none was given
-    Buttons buttons;
-    Icon icon;
-    std::string owner;  // the object name of the form that owns the box; "" for none (task-modal)
-};
-struct DriverHooks {
-    // A queued answer: the box is not shown and this answer is returned.
-    std::optional<Answer> (*answer)(const MessageRequest&) = nullptr;
-    // Every message box, answered from the queue or shown.
-    void (*record)(const MessageRequest&, Answer) = nullptr;
-    // A form window or a message box is about to show.
-    void (*shown)() = nullptr;
-};
+using detail::MessageRequest;
+using DriverHooks = detail::MessageHooks;
 void SetDriverHooks(const DriverHooks& hooks);
 const DriverHooks& Hooks();
 
