@@ -6,6 +6,8 @@
 #include <set>
 #include <utility>
 
+#include "base/ascii.h"
+
 namespace dg::store::jet {
 namespace {
 
@@ -39,17 +41,6 @@ std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[
 std::uint32_t U32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t c) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii.h"
 #include "store/jet_reader.h"
 #include "store/platform.h"
 
@@ -42,17 +43,6 @@ const std::vector<CarriedTable>& CarriedTables() {
           {"B4", kTypeText, 10, Part::kAsIs}}},
     };
     return tables;
-}
-
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 Value Carried(const Value& value, Part part) {
