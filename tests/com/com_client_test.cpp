@@ -242,6 +242,18 @@ protected:
         CoUninitialize();
 #ifndef DG_REGISTRATION_FREE
         EXPECT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
+#else
+        // Wine's type library marshaller registers the library it finds
+        // through the activation context: leave the registry as it was.
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId)).c_str());
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId)).c_str());
+        for (const dc::ClassInfo& c : dc::Classes()) {
+            for (const dc::Guid* iid : {c.iid, c.diid}) {
+                const std::wstring key = L"Software\\Classes\\Interface\\" + GuidText(*iid);
+                RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+                RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+            }
+        }
 #endif
         SetCurrentDirectoryW(ExeDir().c_str());
         std::error_code ec;
