@@ -16,6 +16,7 @@
 
 #include "ui/app.h"
 #include "ui/close_decision.h"
+#include "ui/handler_failure.h"
 #include "ui/qt/internal.h"
 
 namespace dg::ui {
@@ -64,20 +65,7 @@ DialogScope::~DialogScope() {
 
 void RunHandler(FormDialog* dialog, const std::function<void()>& handler) {
     DialogScope scope(dialog);
-    std::string failure;
-    try {
-        handler();
-        return;
-    } catch (const std::exception& e) {
-        failure = e.what();
-    } catch (...) {
-        failure = "unknown error";
-    }
-    try {
-        MsgBox(failure.empty() ? std::string("unknown error") : failure, Buttons::Ok, Icon::Critical);
-    } catch (...) {
-        // Nothing more can be done from inside an event handler.
-    }
+    detail::RunAndReport(handler);
 }
 
 void PushButton::keyPressEvent(QKeyEvent* event) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "ui/handler_failure.h"
 #include "ui/win32/internal.h"
 
 #include <commctrl.h>
@@ -64,21 +65,7 @@ void RequireThread(DWORD thread, const char* what) {
                       std::string(what) + ": dialog call from a thread other than the one that made the form");
 }
 
-void RunHandler(const std::function<void()>& handler) noexcept {
-    std::string failure;
-    try {
-        handler();
-        return;
-    } catch (const std::exception& e) {
-        failure = e.what();
-    } catch (...) {
-    }
-    try {
-        MsgBox(failure.empty() ? std::string("unknown error") : failure, Buttons::Ok, Icon::Critical);
-    } catch (...) {
-        // Nothing more can be done from inside a window procedure.
-    }
-}
+void RunHandler(const std::function<void()>& handler) noexcept { detail::RunAndReport(handler); }
 
 namespace {
 
