@@ -162,6 +162,19 @@ DG_API const char* dg_last_error(void) { return LastError(); }
 
 DG_API const char* dg_status_text(dg_status status) { return StandardDescription(status); }
 
+DG_API int dg_display_check(const char** platform, const char** why) {
+    // Per thread, like dg_last_error: valid until this thread's next call.
+    thread_local dg::ui::DisplayCheck check;
+    try {
+        check = dg::ui::CheckDisplay();
+    } catch (...) {
+        check = dg::ui::DisplayCheck{false, "the display check failed", {}};
+    }
+    if (platform) *platform = check.platform.c_str();
+    if (why) *why = check.why.c_str();
+    return check.ok ? 1 : 0;
+}
+
 DG_API int dg_process_events(int max_ms) {
     RunHandOffs();
     int open = -1;

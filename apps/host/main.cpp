@@ -17,7 +17,8 @@
 #include <cstring>
 #include <string>
 
-#include "display.h"
+#include <dutygate/dutygate.h>
+
 #include "headless.h"
 #include "host_window.h"
 #include "screenshots.h"
@@ -115,12 +116,15 @@ int main(int argc, char** argv) {
         case Mode::Screenshots: return RunScreenshots(argc, argv, folder);
         case Mode::Default: break;
     }
-    const dghost::DisplayCheck display = dghost::CheckDisplay();
-    if (!display.usable) {
-        std::fprintf(stderr, "dutygate-host: no display can be used (%s); running headless\n", display.why.c_str());
+    // Asked before any QApplication exists: Qt ends a process whose platform
+    // cannot start.
+    const char* platform = "";
+    const char* why = "";
+    if (!dg_display_check(&platform, &why)) {
+        std::fprintf(stderr, "dutygate-host: no display can be used (%s); running headless\n", why);
         return dghost::RunHeadless();
     }
     // The platform that passed the check, so that Qt does not try another.
-    if (!display.platform.empty()) setenv("QT_QPA_PLATFORM", display.platform.c_str(), 1);
+    if (*platform) setenv("QT_QPA_PLATFORM", platform, 1);
     return RunWindow(argc, argv);
 }

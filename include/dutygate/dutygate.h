@@ -101,6 +101,15 @@ DG_API const char *dg_last_error(void);
 /* The standard description of a status value ("Unknown name." for
  * DG_E_UNKNOWN_NAME), "" for a status that has none. */
 DG_API const char *dg_status_text(dg_status status);
+/* Whether the dialogs can open a window in this process, judged from the
+ * environment before any GUI application exists (Qt ends a process whose
+ * platform cannot start, so a Qt host asks before it makes its QApplication).
+ * Returns 1 when they can, 0 when not. When platform is not NULL, *platform is
+ * the Qt platform that passed ("xcb", "wayland"), or "" for QT_QPA_PLATFORM's
+ * own choice; when why is not NULL, *why says what is missing ("" when 1 is
+ * returned). Both strings belong to the library and stay valid until the next
+ * call on this thread. */
+DG_API int         dg_display_check(const char **platform, const char **why);
 /* Runs pending dialog events for up to max_ms milliseconds (0: only those
  * pending now), for hosts without a Qt loop. Returns the number of dialog
  * windows still open, or -1 when no GUI runs on this thread. */

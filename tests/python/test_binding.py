@@ -13,7 +13,7 @@ EXPORTS = {
     "dg_add_ref", "dg_release", "dg_last_error", "dg_process_events", "dg_type_library", "dg_version",
     "DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow",
     "dg_factory_create_instance", "dg_factory_lock_server", "dg_factory_add_ref", "dg_factory_release",
-    "dg_version_record", "dg_status_text",
+    "dg_version_record", "dg_status_text", "dg_display_check",
 }
 
 

@@ -2,6 +2,7 @@
 WAYLAND_DISPLAY), with the clock set by libfaketime to 2026-12-07 06:00:20
 (TZ=UTC): both classes work without dialogs, and the dialogs fail cleanly."""
 
+import ctypes
 import datetime
 import os
 import unittest
@@ -10,7 +11,8 @@ for name in ("QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"):
     os.environ.pop(name, None)
 
 import dutygate  # noqa: E402
-from support import Recorder, WorkingDirTest  # noqa: E402
+from dutygate import _native  # noqa: E402
+from support import LIBRARY, Recorder, WorkingDirTest  # noqa: E402
 
 
 class Headless(WorkingDirTest):
@@ -34,6 +36,9 @@ class Headless(WorkingDirTest):
         self.assertIn("display", caught.exception.description)
         self.assertEqual(dutygate.ProcessEvents(10), -1)
         self.assertEqual(len(recorder.events), 1, "no BackAdmin from a dialog that never showed")
+        platform, why = ctypes.c_char_p(), ctypes.c_char_p()
+        self.assertEqual(_native.load(LIBRARY).dg_display_check(ctypes.byref(platform), ctypes.byref(why)), 0)
+        self.assertIn("DISPLAY is not set", why.value.decode())
 
         # Still usable after the failures.
         self.assertIsNone(shift.ShiftClass())

@@ -70,11 +70,7 @@ bool PlatformPluginInstalled(const QString& fileName) {
     return false;
 }
 
-struct DisplayCheck {
-    bool ok = false;
-    std::string why;       // why not, when !ok
-    std::string platform;  // a platform to ask Qt for explicitly ("" = Qt's own choice)
-};
+}  // namespace
 
 // The checks Qt itself would fail on by aborting the process.
 DisplayCheck CheckDisplay() {
@@ -132,6 +128,8 @@ DisplayCheck CheckDisplay() {
     check.why = xWhy + ", WAYLAND_DISPLAY is not set, and QT_QPA_PLATFORM is not set";
     return check;
 }
+
+namespace {
 
 std::mutex g_createMutex;
 

@@ -89,6 +89,7 @@ FormState* FormOfWindow(HWND hwnd) {
 }  // namespace detail
 
 // Every Windows session has a window station and a desktop to show dialogs on.
+DisplayCheck CheckDisplay() { return DisplayCheck{true, {}, {}}; }
 bool DisplayAvailable() { return true; }
 
 void EnsureGui() { win32::RegisterClassesOnce(); }

@@ -53,6 +53,7 @@ _SIGNATURES = {
     "dg_release": (ctypes.c_uint32, [_obj]),
     "dg_last_error": (ctypes.c_char_p, []),
     "dg_status_text": (ctypes.c_char_p, [_status]),
+    "dg_display_check": (ctypes.c_int, [ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_char_p)]),
     "dg_process_events": (ctypes.c_int, [ctypes.c_int]),
     "dg_type_library": (ctypes.c_char_p, []),
     "dg_version": (ctypes.c_char_p, []),
