@@ -20,7 +20,6 @@
 #include <QToolButton>
 #include <QWindow>
 #include <QtTest/QTest>
-#include <QtTest/qtestspontaneevent.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,6 +27,7 @@
 #include <exception>
 
 #include "ui/app.h"
+#include "ui/testing_log.h"
 #include "ui/qt/internal.h"
 
 namespace dg::ui::testing {
@@ -45,9 +45,6 @@ constexpr int kGiveUpMs = 2000;
 
 struct Driver {
     std::deque<Action> actions;
-    std::deque<Answer> answers;
-    std::vector<MessageRecord> messages;
-    std::vector<std::string> errors;
     QTimer* timer = nullptr;  // runs the next action; lives as long as the application
 };
 
@@ -56,28 +53,12 @@ Driver& D() {
     return driver;
 }
 
-void Fail(const std::string& what) {
-    D().errors.push_back(what);
-    std::fprintf(stderr, "dg::ui::testing: %s\n", what.c_str());
-}
+using shared::Fail;
 
 // --- message-box hooks: installed when this driver is linked in -------------
 
-std::optional<Answer> QueuedAnswer(const qt::MessageRequest&) {
-    auto& answers = D().answers;
-    if (answers.empty()) return std::nullopt;
-    const Answer answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-void Record(const qt::MessageRequest& request, Answer answer) {
-    D().messages.push_back(
-        MessageRecord{request.text, request.title, request.buttons, request.icon, answer, request.owner});
-}
-
 const bool g_hooksInstalled = [] {
-    qt::SetMessageHooks(qt::MessageHooks{&QueuedAnswer, &Record});
+    qt::SetMessageHooks(qt::MessageHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage});
     return true;
 }();
 
@@ -300,8 +281,7 @@ void Choose(const std::string& control, const std::string& item) {
             return Outcome::Done;
         }
         // Click into the box (it takes the focus), open its list, move to the
-        // item and take it with Enter. The list answers Enter while it is open
-        // (through the shortcut-override step of key delivery).
+        // item and take it with Enter, as a key press reaches the open list.
         combo->setFocus(Qt::MouseFocusReason);
         combo->showPopup();
         QAbstractItemView* view = combo->view();
@@ -312,9 +292,7 @@ void Choose(const std::string& control, const std::string& item) {
         const QModelIndex modelIndex = view->model()->index(index, combo->modelColumn(), view->rootIndex());
         view->scrollTo(modelIndex);
         view->setCurrentIndex(modelIndex);
-        QKeyEvent enter(QEvent::ShortcutOverride, Qt::Key_Return, Qt::NoModifier);
-        QSpontaneKeyEvent::setSpontaneous(&enter);
-        QCoreApplication::sendEvent(view, &enter);
+        QTest::keyClick(view, Qt::Key_Return);
         if (combo->currentIndex() != index) Fail(what + ": the list did not take the choice");
         if (view->isVisible()) Fail(what + ": the list stayed open");
         return Outcome::Done;
@@ -345,10 +323,11 @@ void CloseFromFrame() {
     Queue("CloseFromFrame", [] {
         const auto forms = qt::OpenFormDialogs();
         if (forms.empty() || !forms.front()->windowHandle()) return Outcome::Retry;
-        // What the window system sends when the frame's close button is
-        // pressed: a spontaneous close event to the window.
+        // What the window system does when the frame's close button is
+        // pressed: a close event to the form's window (QWindow), which hands
+        // it to the dialog as a spontaneous one. QWidget::close() and
+        // QWindow::close() would mark it as the application's own.
         QCloseEvent event;
-        QSpontaneKeyEvent::setSpontaneous(&event);
         QCoreApplication::sendEvent(forms.front()->windowHandle(), &event);
         return Outcome::Done;
     });
@@ -389,10 +368,6 @@ void Run(std::function<void()> action) {
         return Outcome::Done;
     });
 }
-
-void QueueAnswer(Answer answer) { D().answers.push_back(answer); }
-
-const std::vector<MessageRecord>& Messages() { return D().messages; }
 
 bool FormOpen(const std::string& formName) {
     if (!QCoreApplication::instance()) return false;
@@ -544,9 +519,7 @@ bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
 void Reset() {
     Driver& d = D();
     d.actions.clear();
-    d.answers.clear();
-    d.messages.clear();
-    d.errors.clear();
+    shared::ClearLog();
     if (d.timer) d.timer->stop();
     (void)g_hooksInstalled;
 }
@@ -560,7 +533,5 @@ bool RunQueued(int timeoutMs) {
     }
     return D().actions.empty();
 }
-
-const std::vector<std::string>& DriverErrors() { return D().errors; }
 
 }  // namespace dg::ui::testing

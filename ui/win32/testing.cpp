@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "ui/app.h"
+#include "ui/testing_log.h"
 #include "ui/win32/internal.h"
 #include "ui/win32/testing_png.h"
 
@@ -36,9 +37,6 @@ constexpr ULONGLONG kGiveUpMs = 2000;
 
 struct Driver {
     std::deque<Action> actions;
-    std::deque<Answer> answers;
-    std::vector<MessageRecord> messages;
-    std::vector<std::string> errors;
     UINT_PTR timer = 0;
 };
 
@@ -47,10 +45,7 @@ Driver& D() {
     return driver;
 }
 
-void Fail(const std::string& what) {
-    D().errors.push_back(what);
-    std::fprintf(stderr, "dg::ui::testing: %s\n", what.c_str());
-}
+using shared::Fail;
 
 // --- finding things ------------------------------------------------------------
 
@@ -132,22 +127,8 @@ void Kick() {
     if (!D().actions.empty() && !D().timer) Schedule(0);
 }
 
-// Installed when this driver is linked in.
-std::optional<Answer> QueuedAnswer(const win32::MessageRequest&) {
-    auto& answers = D().answers;
-    if (answers.empty()) return std::nullopt;
-    const Answer answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-void Record(const win32::MessageRequest& request, Answer answer) {
-    D().messages.push_back(
-        MessageRecord{request.text, request.title, request.buttons, request.icon, answer, request.owner});
-}
-
 const bool g_hooksInstalled = [] {
-    win32::SetDriverHooks(win32::DriverHooks{&QueuedAnswer, &Record, &Kick});
+    win32::SetDriverHooks(win32::DriverHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage, &Kick});
     return true;
 }();
 
@@ -407,10 +388,6 @@ void Run(std::function<void()> action) {
     });
 }
 
-void QueueAnswer(Answer answer) { D().answers.push_back(answer); }
-
-const std::vector<MessageRecord>& Messages() { return D().messages; }
-
 bool FormOpen(const std::string& formName) { return FindForm(formName) != nullptr; }
 
 std::vector<std::string> OpenForms() {
@@ -635,9 +612,7 @@ bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
 void Reset() {
     Driver& d = D();
     d.actions.clear();
-    d.answers.clear();
-    d.messages.clear();
-    d.errors.clear();
+    shared::ClearLog();
     if (d.timer) KillTimer(nullptr, d.timer);
     d.timer = 0;
     (void)g_hooksInstalled;
@@ -653,7 +628,5 @@ bool RunQueued(int timeoutMs) {
     }
     return D().actions.empty();
 }
-
-const std::vector<std::string>& DriverErrors() { return D().errors; }
 
 }  // namespace dg::ui::testing
