@@ -1,8 +1,8 @@
 #pragma once
 // The close of a loaded form, the same on every toolkit: ask the form
 // (OnQueryUnload), then let it finish (OnUnload), then tear the window down.
-// Included only by the toolkit implementations (ui/qt, ui/win32), whose
-// FormState passes the form's own handlers in.
+// Used by FormState::RequestClose (ui/form.cpp), which passes the form's own
+// handlers in.
 #include <memory>
 
 namespace dg::ui::detail {

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "ui/form.h"
+#include "ui/updown_checks.h"
 #include "ui/qt/internal.h"
 
 namespace dg::ui {
@@ -344,8 +345,7 @@ ComboBox Form::AddComboBox(const Place& place, const std::vector<std::string>& i
 }
 
 UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& look) {
-    if (lower > upper)
-        throw UiError(kStatusInvalidArg, "AddUpDown: lower limit above upper limit for '" + ControlName(place) + "'");
+    detail::RequireNewLimits(lower, upper, ControlName(place));
     std::shared_ptr<ControlState> state;
     auto* spinner = CreateWidget<qt::UpDownWidget>(*state_, place, Kind::UpDown, look, state, "AddUpDown");
     spinner->lower = lower;
@@ -497,18 +497,13 @@ int UpDown::Value() const { return As<qt::UpDownWidget>(state_, Kind::UpDown, "U
 
 void UpDown::SetValue(int value) {
     auto* spinner = As<qt::UpDownWidget>(state_, Kind::UpDown, "UpDown::SetValue");
-    if (value < spinner->lower || value > spinner->upper)
-        throw UiError(kStatusInvalidArg, "UpDown::SetValue: " + std::to_string(value) + " is outside " +
-                                             std::to_string(spinner->lower) + ".." + std::to_string(spinner->upper) +
-                                             " for '" + state_->name + "'");
+    detail::RequireWithinLimits(value, spinner->lower, spinner->upper, state_->name);
     spinner->Assign(value);
 }
 
 void UpDown::SetRange(int lower, int upper) {
     auto* spinner = As<qt::UpDownWidget>(state_, Kind::UpDown, "UpDown::SetRange");
-    if (lower > upper)
-        throw UiError(kStatusInvalidArg, "UpDown::SetRange: lower limit " + std::to_string(lower) +
-                                             " above upper limit " + std::to_string(upper));
+    detail::RequireLimits(lower, upper);
     spinner->lower = lower;
     spinner->upper = upper;
     spinner->Assign(std::clamp(spinner->value, lower, upper));

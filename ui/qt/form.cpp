@@ -15,7 +15,6 @@
 #include <string>
 
 #include "ui/app.h"
-#include "ui/close_decision.h"
 #include "ui/handler_failure.h"
 #include "ui/qt/internal.h"
 
@@ -196,11 +195,6 @@ qt::FormDialog* FormState::RequireDialog(const char* what) const {
     return dialog;
 }
 
-bool FormState::RequestClose(CloseOrigin origin) {
-    Form* const form = owner;
-    return DecideClose(*this, [form, origin] { return form->OnQueryUnload(origin); }, [form] { form->OnUnload(); });
-}
-
 void FormState::TearDown() {
     if (!loaded) return;
     loaded = false;
@@ -266,18 +260,6 @@ void FormState::PlaceWindow() {
 }
 
 }  // namespace detail
-
-Form::Form(std::string objectName)
-    : objectName_(std::move(objectName)), state_(std::make_unique<detail::FormState>(this)) {}
-
-Form::~Form() {
-    // The derived part is gone: no handler can run any more, so the window
-    // simply goes. A dialog that wants OnUnload at its end calls Unload() in
-    // its own destructor.
-    if (state_ && state_->loaded) state_->TearDown();
-}
-
-bool Form::Loaded() const { return state_->loaded; }
 
 bool Form::Visible() const { return state_->loaded && state_->dialog && state_->dialog->isVisible(); }
 

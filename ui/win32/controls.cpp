@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ui/form.h"
+#include "ui/updown_checks.h"
 #include "ui/win32/internal.h"
 
 #include <commctrl.h>
@@ -221,8 +222,7 @@ ComboBox Form::AddComboBox(const Place& place, const std::vector<std::string>& i
 }
 
 UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& look) {
-    if (lower > upper)
-        throw UiError(kStatusInvalidArg, "AddUpDown: lower limit above upper limit for '" + ControlName(place) + "'");
+    detail::RequireNewLimits(lower, upper, ControlName(place));
     auto state = CreateControl(*state_, place, Kind::UpDown, look, UPDOWN_CLASSW, UDS_ARROWKEYS | WS_TABSTOP, 0, {},
                                "AddUpDown");
     state->lower = lower;
@@ -407,10 +407,7 @@ int UpDown::Value() const {
 
 void UpDown::SetValue(int value) {
     HWND hwnd = As(state_, Kind::UpDown, "UpDown::SetValue");
-    if (value < state_->lower || value > state_->upper)
-        throw UiError(kStatusInvalidArg, "UpDown::SetValue: " + std::to_string(value) + " is outside " +
-                                             std::to_string(state_->lower) + ".." + std::to_string(state_->upper) +
-                                             " for '" + state_->name + "'");
+    detail::RequireWithinLimits(value, state_->lower, state_->upper, state_->name);
     SendMessageW(hwnd, UDM_SETPOS32, 0, static_cast<LPARAM>(value));
     if (value == state_->value) return;
     state_->value = value;
@@ -419,9 +416,7 @@ void UpDown::SetValue(int value) {
 
 void UpDown::SetRange(int lower, int upper) {
     HWND hwnd = As(state_, Kind::UpDown, "UpDown::SetRange");
-    if (lower > upper)
-        throw UiError(kStatusInvalidArg, "UpDown::SetRange: lower limit " + std::to_string(lower) +
-                                             " above upper limit " + std::to_string(upper));
+    detail::RequireLimits(lower, upper);
     state_->lower = lower;
     state_->upper = upper;
     SendMessageW(hwnd, UDM_SETRANGE32, static_cast<WPARAM>(lower), static_cast<LPARAM>(upper));

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "ui/app.h"
-#include "ui/close_decision.h"
 #include "ui/win32/internal.h"
 
 #include <commctrl.h>
@@ -69,11 +68,6 @@ HBRUSH FormState::BrushFor(COLORREF color) {
     HBRUSH brush = CreateSolidBrush(color);
     brushes.emplace_back(color, brush);
     return brush;
-}
-
-bool FormState::RequestClose(CloseOrigin origin) {
-    Form* const form = owner;
-    return DecideClose(*this, [form, origin] { return form->OnQueryUnload(origin); }, [form] { form->OnUnload(); });
 }
 
 void FormState::TearDown() {
@@ -404,18 +398,6 @@ LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 }  // namespace win32
-
-Form::Form(std::string objectName)
-    : objectName_(std::move(objectName)), state_(std::make_unique<detail::FormState>(this)) {}
-
-Form::~Form() {
-    // The derived part is gone: no handler can run any more, so the window
-    // simply goes. A dialog that wants OnUnload at its end calls Unload() in
-    // its own destructor.
-    if (state_ && state_->loaded) state_->TearDown();
-}
-
-bool Form::Loaded() const { return state_->loaded; }
 
 bool Form::Visible() const { return state_->loaded && state_->hwnd && IsWindowVisible(state_->hwnd); }
 
