@@ -66,15 +66,16 @@ def check(ok, what):
         problems.append(what)
 
 # The class table as the sources give it: each class's name, ProgID and the
-# CLSID constant it names, and the values of the GUID constants.
+# CLSID constant it names, and the values of the GUID constants (read across
+# any layout of the initialisers).
 ids = open(identifiers, encoding="utf-8").read()
 def guid(name):
-    m = re.search(r"\b%s\{0x(\w{8}), 0x(\w{4}), 0x(\w{4}), \{([^}]*)\}\}" % name, ids)
+    m = re.search(r"\b%s\s*\{\s*0x(\w{8}),\s*0x(\w{4}),\s*0x(\w{4}),\s*\{([^}]*)\}\s*\}" % name, ids)
     if not m:
         sys.exit("windows-package: no GUID %s in %s" % (name, identifiers))
     tail = [b.strip()[2:] for b in m.group(4).split(",")]
     return "{%s-%s-%s-%s-%s}" % (m.group(1), m.group(2), m.group(3), "".join(tail[:2]), "".join(tail[2:]))
-classes = re.findall(r'\{ClassKind::\w+, "(\w+)", "([\w.]+)", &(\w+),', open(table, encoding="utf-8").read())
+classes = re.findall(r'\{ClassKind::\w+,\s*"(\w+)",\s*"([\w.]+)",\s*&(\w+),', open(table, encoding="utf-8").read())
 check(len(classes) == 2, "two classes in the class table (found %d)" % len(classes))
 expected = {guid(c).upper(): progid for _, progid, c in classes}
 libid = guid("kLibId").upper()
