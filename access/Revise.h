@@ -26,7 +26,7 @@ private:
     void Command2_Click();
     void LockNewPassword(bool locked);
 
-    bool checking_ = false;         // the old-password check is running (its message box is up)
+    bool checking_ = false;            // the old-password check is running (its message box is up)
     bool storedPasswordNull_ = false;  // the level's row holds no password: no old password matches
 
     ui::Label Label1_[4];

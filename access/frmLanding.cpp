@@ -31,8 +31,7 @@ void frmLanding::Command1_Click() {
     iCommand_ = 200;
     // The dialog goes first; the question then stands alone.
     Unload();
-    const ui::Answer answer =
-        ui::MsgBox("确定要退出？", ui::Buttons::YesNo, ui::Icon::Question, "信息提示");
+    const ui::Answer answer = ui::MsgBox("确定要退出？", ui::Buttons::YesNo, ui::Icon::Question, "信息提示");
     if (answer != ui::Answer::Yes) return;
     BackAdmin.Raise(0, iCommand_);
 }

@@ -13,10 +13,10 @@
 namespace dg::access {
 
 inline constexpr std::string_view kPassTable = "tblPass";
-inline constexpr std::string_view kColumnDate = "日期";        // date of the last write, no time of day
-inline constexpr std::string_view kColumnTime = "时间";        // time of day of the last write, zero date
-inline constexpr std::string_view kColumnLevel = "用户权限";   // level name: the key of every lookup
-inline constexpr std::string_view kColumnPassword = "登陆密码"; // the level's password, plain text
+inline constexpr std::string_view kColumnDate = "日期";          // date of the last write, no time of day
+inline constexpr std::string_view kColumnTime = "时间";          // time of day of the last write, zero date
+inline constexpr std::string_view kColumnLevel = "用户权限";     // level name: the key of every lookup
+inline constexpr std::string_view kColumnPassword = "登陆密码";  // the level's password, plain text
 
 inline constexpr std::string_view kLevelAdmin = "管理员";
 inline constexpr std::string_view kLevelEngineer = "工程师";

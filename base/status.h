@@ -50,8 +50,7 @@ constexpr const char* StandardDescription(Status status) noexcept {
         case kClassNotAvailable: return "ClassFactory cannot supply requested class";
         case kNoConnection: return "Connection does not exist";
         case kSelfRegClass: return "Error registering the classes";
-        case kWrongThread:
-            return "The application called an interface that was marshalled for a different thread.";
+        case kWrongThread: return "The application called an interface that was marshalled for a different thread.";
         case kTypeMismatch: return "Type mismatch";
         case kOverflow: return "Overflow";
         case kOutOfRange: return "Subscript out of range";

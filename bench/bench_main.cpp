@@ -98,8 +98,12 @@ void BM_Create_ExistingDatabase(benchmark::State& state) {
         benchmark::DoNotOptimize(&object);
     }
 }
-BENCHMARK(BM_Create_ExistingDatabase<shift::clsShiftClass>)->Name("BM_Create_clsShiftClass_ExistingDatabase")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Create_ExistingDatabase<access::clsPassword>)->Name("BM_Create_clsPassword_ExistingDatabase")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Create_ExistingDatabase<shift::clsShiftClass>)
+    ->Name("BM_Create_clsShiftClass_ExistingDatabase")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Create_ExistingDatabase<access::clsPassword>)
+    ->Name("BM_Create_clsPassword_ExistingDatabase")
+    ->Unit(benchmark::kMillisecond);
 
 template <typename T>
 void BM_Create_EmptyFolder(benchmark::State& state) {
@@ -112,8 +116,12 @@ void BM_Create_EmptyFolder(benchmark::State& state) {
         benchmark::DoNotOptimize(&object);
     }
 }
-BENCHMARK(BM_Create_EmptyFolder<shift::clsShiftClass>)->Name("BM_Create_clsShiftClass_EmptyFolder")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Create_EmptyFolder<access::clsPassword>)->Name("BM_Create_clsPassword_EmptyFolder")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Create_EmptyFolder<shift::clsShiftClass>)
+    ->Name("BM_Create_clsShiftClass_EmptyFolder")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Create_EmptyFolder<access::clsPassword>)
+    ->Name("BM_Create_clsPassword_EmptyFolder")
+    ->Unit(benchmark::kMillisecond);
 
 void BM_Store_LoginCheck(benchmark::State& state) {
     WorkDir dir;

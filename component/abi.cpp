@@ -67,8 +67,7 @@ DG_API dg_status dg_create_object(const char* progid_or_clsid, dg_object** out) 
             if (!ParseGuid(text, clsid))
                 return Fail(DG_E_INVALID_CLASS_STRING, "'" + std::string(text) + "' is not a CLSID");
             cls = FindClassByClsid(clsid);
-            if (cls == nullptr)
-                return Fail(DG_E_CLASS_NOT_REGISTERED, "Class not registered: " + std::string(text));
+            if (cls == nullptr) return Fail(DG_E_CLASS_NOT_REGISTERED, "Class not registered: " + std::string(text));
         } else {
             cls = FindClassByProgId(text);
             if (cls == nullptr)

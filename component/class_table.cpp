@@ -27,11 +27,25 @@ constexpr ParamInfo kSetClassParams[] = {
 };
 
 const ClassInfo kClasses[kClassCount] = {
-    {ClassKind::Password, "clsPassword", "Dutygate.clsPassword", &kClsidPassword, "_clsPassword",
-     &kIidPassword, "__clsPassword", &kDiidPassword, kPasswordMembers,
+    {ClassKind::Password,
+     "clsPassword",
+     "Dutygate.clsPassword",
+     &kClsidPassword,
+     "_clsPassword",
+     &kIidPassword,
+     "__clsPassword",
+     &kDiidPassword,
+     kPasswordMembers,
      {"BackAdmin", kDispidEvent, kBackAdminParams}},
-    {ClassKind::ShiftClass, "clsShiftClass", "Dutygate.clsShiftClass", &kClsidShiftClass, "_clsShiftClass",
-     &kIidShiftClass, "__clsShiftClass", &kDiidShiftClass, kShiftMembers,
+    {ClassKind::ShiftClass,
+     "clsShiftClass",
+     "Dutygate.clsShiftClass",
+     &kClsidShiftClass,
+     "_clsShiftClass",
+     &kIidShiftClass,
+     "__clsShiftClass",
+     &kDiidShiftClass,
+     kShiftMembers,
      {"eventSetClass", kDispidEvent, kSetClassParams}},
 };
 

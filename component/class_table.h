@@ -32,12 +32,12 @@ struct EventInfo {
 
 struct ClassInfo {
     ClassKind kind;
-    const char* name;                 // "clsPassword"
-    const char* progid;               // "Dutygate.clsPassword"
+    const char* name;    // "clsPassword"
+    const char* progid;  // "Dutygate.clsPassword"
     const Guid* clsid;
-    const char* defaultInterface;     // "_clsPassword"
+    const char* defaultInterface;  // "_clsPassword"
     const Guid* iid;
-    const char* sourceInterface;      // "__clsPassword"
+    const char* sourceInterface;  // "__clsPassword"
     const Guid* diid;
     std::span<const MemberInfo> members;
     EventInfo event;

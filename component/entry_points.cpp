@@ -44,10 +44,11 @@ DG_API dg_status DllGetClassObject(const dg_guid* clsid, const dg_guid* iid, voi
         if (clsid == nullptr || iid == nullptr || out == nullptr) return Fail(DG_E_POINTER);
         const ClassInfo* cls = FindClassByClsid(ToGuid(*clsid));
         if (cls == nullptr)
-            return Fail(DG_E_CLASS_NOT_AVAILABLE, "Class not available from this library: " + FormatGuid(ToGuid(*clsid)));
+            return Fail(DG_E_CLASS_NOT_AVAILABLE,
+                        "Class not available from this library: " + FormatGuid(ToGuid(*clsid)));
         if (!SameGuid(ToGuid(*iid), ToGuid(DG_IID_IClassFactory)) && !SameGuid(ToGuid(*iid), ToGuid(DG_IID_IUnknown)))
-            return Fail(DG_E_NOINTERFACE, "A class factory offers IClassFactory and IUnknown only, not " +
-                                              FormatGuid(ToGuid(*iid)));
+            return Fail(DG_E_NOINTERFACE,
+                        "A class factory offers IClassFactory and IUnknown only, not " + FormatGuid(ToGuid(*iid)));
         dg_class_factory* f = &factories[static_cast<int>(cls->kind)];
         f->refs.fetch_add(1);
         *out = f;

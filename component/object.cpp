@@ -138,9 +138,7 @@ void HandOff(Object* obj) noexcept {
     delete obj;
 }
 
-bool InboxNonEmpty(const ThreadHome* home) noexcept {
-    return home->inboxSize.load(std::memory_order_acquire) != 0;
-}
+bool InboxNonEmpty(const ThreadHome* home) noexcept { return home->inboxSize.load(std::memory_order_acquire) != 0; }
 
 void RunHandOffsSlow() noexcept {
     ThreadHome* home = tlsHome;
@@ -171,9 +169,7 @@ Status CheckCaller(const Object* obj) noexcept {
     return kOk;
 }
 
-std::uint32_t AddRef(Object* obj) noexcept {
-    return obj->refs.fetch_add(1, std::memory_order_relaxed) + 1;
-}
+std::uint32_t AddRef(Object* obj) noexcept { return obj->refs.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 std::uint32_t Release(Object* obj) noexcept {
     std::uint32_t count = obj->refs.load(std::memory_order_relaxed);

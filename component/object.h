@@ -68,8 +68,8 @@ struct Object {
     const ClassInfo& cls;
     std::atomic<std::uint32_t> refs{1};
     const std::thread::id owner;
-    std::atomic<bool> orphaned{false};        // the owning thread has ended
-    ThreadHome* home = nullptr;  // guarded by the registry lock
+    std::atomic<bool> orphaned{false};  // the owning thread has ended
+    ThreadHome* home = nullptr;         // guarded by the registry lock
 
     // Owning thread only from here on.
     std::unique_ptr<dg::access::clsPassword> password;

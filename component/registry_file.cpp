@@ -67,7 +67,8 @@ ordered_json ReadRegistry(const fs::path& file) {
     } catch (const ordered_json::parse_error& e) {
         throw std::runtime_error(file.string() + " is not valid JSON (" + e.what() + "); it was left as it is");
     }
-    if (!doc.is_object()) throw std::runtime_error(file.string() + " does not hold a JSON object; it was left as it is");
+    if (!doc.is_object())
+        throw std::runtime_error(file.string() + " does not hold a JSON object; it was left as it is");
     return doc;
 }
 
@@ -193,12 +194,9 @@ dg_status RegisterServer() {
         for (const ClassInfo& cls : Classes()) {
             const std::string clsid = FormatGuid(*cls.clsid);
             Section(doc, "CLSID")[clsid] = {
-                {"Name", cls.name},
-                {"ProgID", cls.progid},
-                {"InprocServer32", library},
-                {"ThreadingModel", "Apartment"},
-                {"TypeLib", libid},
-                {"Version", kLibVersionText},
+                {"Name", cls.name},          {"ProgID", cls.progid},
+                {"InprocServer32", library}, {"ThreadingModel", "Apartment"},
+                {"TypeLib", libid},          {"Version", kLibVersionText},
             };
             Section(doc, "ProgID")[cls.progid] = {{"CLSID", clsid}};
         }
@@ -262,7 +260,8 @@ dg_status UnregisterServer() {
                 }
             }
             if (doc.empty()) {
-                if (!fs::remove(file, ec) && ec) throw std::runtime_error("cannot remove " + file.string() + ": " + ec.message());
+                if (!fs::remove(file, ec) && ec)
+                    throw std::runtime_error("cannot remove " + file.string() + ": " + ec.message());
             } else {
                 WriteRegistry(file, doc);
             }

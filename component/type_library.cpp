@@ -18,15 +18,12 @@ ordered_json GuidJson(const Guid& g) { return FormatGuid(g); }
 ordered_json DualInterface(const ClassInfo& cls) {
     ordered_json members = ordered_json::array();
     for (const MemberInfo& m : cls.members) {
-        members.push_back({{"name", m.name}, {"dispid", m.dispid}, {"params", ordered_json::array()},
-                           {"result", "VARIANT"}});
+        members.push_back(
+            {{"name", m.name}, {"dispid", m.dispid}, {"params", ordered_json::array()}, {"result", "VARIANT"}});
     }
-    return {{"name", cls.defaultInterface},
-            {"kind", "dual"},
-            {"guid", GuidJson(*cls.iid)},
-            {"flags", {"hidden", "nonextensible", "oleautomation"}},
-            {"base", "IDispatch"},
-            {"members", members}};
+    return {{"name", cls.defaultInterface}, {"kind", "dual"},
+            {"guid", GuidJson(*cls.iid)},   {"flags", {"hidden", "nonextensible", "oleautomation"}},
+            {"base", "IDispatch"},          {"members", members}};
 }
 
 ordered_json CoClass(const ClassInfo& cls) {
@@ -62,8 +59,8 @@ std::string BuildTypeLibrary() {
         {"guid", GuidJson(kLibId)},
         {"imports", {"stdole2.tlb"}},
         {"types",
-         {DualInterface(password), CoClass(password), DualInterface(shift), CoClass(shift),
-          EventInterface(password), EventInterface(shift)}},
+         {DualInterface(password), CoClass(password), DualInterface(shift), CoClass(shift), EventInterface(password),
+          EventInterface(shift)}},
     };
     return lib.dump(2);
 }
@@ -71,14 +68,10 @@ std::string BuildTypeLibrary() {
 std::string BuildVersionRecord() {
     const ordered_json numeric = {DG_VERSION_MAJOR, DG_VERSION_MINOR, DG_VERSION_PATCH, DG_VERSION_TWEAK};
     ordered_json record = {
-        {"ProductName", "Dutygate"},
-        {"FileName", "libdutygate.so." + std::to_string(DG_VERSION_MAJOR)},
-        {"FileVersion", VersionText()},
-        {"ProductVersion", VersionText()},
-        {"FileVersionNumber", numeric},
-        {"ProductVersionNumber", numeric},
-        {"Language", 0x0409},
-        {"CodePage", 1200},
+        {"ProductName", "Dutygate"},    {"FileName", "libdutygate.so." + std::to_string(DG_VERSION_MAJOR)},
+        {"FileVersion", VersionText()}, {"ProductVersion", VersionText()},
+        {"FileVersionNumber", numeric}, {"ProductVersionNumber", numeric},
+        {"Language", 0x0409},           {"CodePage", 1200},
         {"OLESelfRegister", ""},
     };
     return record.dump(2);

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(path.find('\\') == std::string::npos);
 
     // Written out again, the two parts read back unchanged.
-    const ConnectionText again = ConnectionText::Parse("Provider=" + parsed.provider + ";Data Source=" + parsed.dataSource);
+    const ConnectionText again = ConnectionText::Parse("Provider=" + parsed.provider +
+                                                       ";Data Source=" + parsed.dataSource);
     FUZZ_CHECK(again.provider == parsed.provider);
     FUZZ_CHECK(again.dataSource == parsed.dataSource);
     return 0;

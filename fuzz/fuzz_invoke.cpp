@@ -32,16 +32,26 @@ void Setup() {
     FUZZ_CHECK(dg_create_object(DG_PROGID_CLSSHIFTCLASS, &g_shift) == DG_S_OK);
 }
 
-constexpr std::int32_t kKnown[] = {DG_DISPID_SHOWDIALOG, DG_DISPID_SHOWREVISE, DG_DISPID_SHOWLANDING,
-                                   DG_DISPID_SHOWSETCLASS, DG_DISPID_SHIFTCLASS, DG_DISPID_EVENT, 0, -1};
+constexpr std::int32_t kKnown[] = {DG_DISPID_SHOWDIALOG,
+                                   DG_DISPID_SHOWREVISE,
+                                   DG_DISPID_SHOWLANDING,
+                                   DG_DISPID_SHOWSETCLASS,
+                                   DG_DISPID_SHIFTCLASS,
+                                   DG_DISPID_EVENT,
+                                   0,
+                                   -1};
 
 bool Known(dg_status s) {
     switch (s) {
-        case DG_S_OK: case DG_E_BAD_PARAM_COUNT: case DG_E_MEMBER_NOT_FOUND: case DG_E_POINTER:
-        case DG_E_INVALIDARG: case DG_E_TYPE_MISMATCH: case DG_E_OVERFLOW: case DG_E_OUT_OF_RANGE:
-            return true;
-        default:
-            return false;
+        case DG_S_OK:
+        case DG_E_BAD_PARAM_COUNT:
+        case DG_E_MEMBER_NOT_FOUND:
+        case DG_E_POINTER:
+        case DG_E_INVALIDARG:
+        case DG_E_TYPE_MISMATCH:
+        case DG_E_OVERFLOW:
+        case DG_E_OUT_OF_RANGE: return true;
+        default: return false;
     }
 }
 

@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // "hh:mm", where an emptied box (padded to "0") counts as one digit 0.
         const std::string text = ChangeTimeText(entry, row);
         const std::size_t colon = entry.time[row].size();
-        FUZZ_CHECK(colon >= 1 && colon <= 2 && text.size() - colon >= 2 && text.size() - colon <= 3 && text[colon] == ':');
+        FUZZ_CHECK(colon >= 1 && colon <= 2 && text.size() - colon >= 2 && text.size() - colon <= 3 &&
+                   text[colon] == ':');
         int hour = 0, minute = 0;
         for (std::size_t k = 0; k < text.size(); ++k) {
             if (k == colon) continue;

@@ -19,10 +19,10 @@ ClockReading ReadLocalClock();
 
 // Kept by the controller between calls.
 struct CalcState {
-    bool latch = true;             // an announcement may be made
-    std::int16_t banzhi = 0;       // shift system, set by every call that gets past the checks
-    int announcedShift = 0;        // 1-4: shift whose change time was met most recently; 0 none yet
-    std::int32_t dutyDate = 0;     // duty date of that change, days since 1899-12-30
+    bool latch = true;          // an announcement may be made
+    std::int16_t banzhi = 0;    // shift system, set by every call that gets past the checks
+    int announcedShift = 0;     // 1-4: shift whose change time was met most recently; 0 none yet
+    std::int32_t dutyDate = 0;  // duty date of that change, days since 1899-12-30
 };
 
 struct CalcResult {

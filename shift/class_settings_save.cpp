@@ -64,9 +64,7 @@ std::string PadTimeText(std::string_view text) {
     return std::string(text);
 }
 
-std::string ChangeTimeText(const SettingsEntry& entry, int row) {
-    return entry.time[row] + ":" + entry.time[row + 4];
-}
+std::string ChangeTimeText(const SettingsEntry& entry, int row) { return entry.time[row] + ":" + entry.time[row + 4]; }
 
 EntryFault CheckEntry(const SettingsEntry& entry, CheckedSettings& out) {
     // Compared as text, character by character, as the operator was always told.

@@ -16,9 +16,9 @@ class frmClass;
 
 // The texts of the dialog at the moment of the save.
 struct SettingsEntry {
-    std::string banzhi;                // txtBanzhi
-    std::array<std::string, 8> time;   // txtTime 0-3 hours, 4-7 minutes of rows 1-4
-    std::array<std::string, 4> crew;   // txtBanbie 0-3
+    std::string banzhi;               // txtBanzhi
+    std::array<std::string, 8> time;  // txtTime 0-3 hours, 4-7 minutes of rows 1-4
+    std::array<std::string, 4> crew;  // txtBanbie 0-3
 };
 
 // What the row receives once every check has passed.
@@ -31,10 +31,10 @@ struct CheckedSettings {
 // The first check that an entry fails, in the order they run.
 enum class EntryFault {
     None,
-    LaterThan2359,    // a change time text sorts after "23:59"
-    NotATimeOfDay,    // a change time that is no time of day (19:99, 1a:00, 100:00)
-    BadShiftSystem,   // not a whole number from 1 to 4
-    CrewTooLong,      // a crew name of more than 10 characters
+    LaterThan2359,   // a change time text sorts after "23:59"
+    NotATimeOfDay,   // a change time that is no time of day (19:99, 1a:00, 100:00)
+    BadShiftSystem,  // not a whole number from 1 to 4
+    CrewTooLong,     // a crew name of more than 10 characters
 };
 
 inline constexpr std::string_view kSaveTitle = "换班设置";

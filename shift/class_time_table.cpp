@@ -40,8 +40,7 @@ void CreateClassTimeTable(const store::FailureReport& report) {
 void ReadSettingsRow(const store::Recordset& row, ShiftSettings& settings) {
     settings.banzhiText = row.Get(kColumnBanzhi).AsText();
     settings.banzhi = row.Get(kColumnBanzhi).AsInt16();
-    for (int k = 0; k < 4; ++k)
-        settings.changeTime[k] = SecondsOfHHMM(row.Get(kChangeTimeColumns[k]).AsDateTime());
+    for (int k = 0; k < 4; ++k) settings.changeTime[k] = SecondsOfHHMM(row.Get(kChangeTimeColumns[k]).AsDateTime());
     for (int k = 0; k < 4; ++k) settings.crew[k] = row.Get(kCrewColumns[k]).AsText();
 }
 

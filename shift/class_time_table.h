@@ -25,10 +25,10 @@ inline constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
 
 // The controller's in-memory copy of the row.
 struct ShiftSettings {
-    std::string banzhiText;                     // shift system as text; empty before any load
-    std::int16_t banzhi = 0;                    // shift system
-    std::array<std::int32_t, 4> changeTime{};   // seconds after midnight, whole minutes
-    std::array<std::string, 4> crew;            // crews 1 to 4
+    std::string banzhiText;                    // shift system as text; empty before any load
+    std::int16_t banzhi = 0;                   // shift system
+    std::array<std::int32_t, 4> changeTime{};  // seconds after midnight, whole minutes
+    std::array<std::string, 4> crew;           // crews 1 to 4
 };
 
 // Makes sure tblClassTime exists and holds a row. A failure to open the

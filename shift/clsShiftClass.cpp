@@ -75,8 +75,7 @@ void clsShiftClass::mClass_BackClass(std::int16_t vNum) {
             // object alive until that handler has returned.
             retiredDialog_ = std::move(mClass);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

@@ -107,8 +107,8 @@ void frmClass::Build() {
         const int d = kRowPitch * (r - 1);
         const int hour = r - 1;
         const int minute = r + 3;
-        lblClassTime[hour] =
-            AddLabel({"lblClassTime", hour, {120, 360 + d, 1335, 255}, &Frame1}, kRowCaptions[hour], cyanLabel);
+        lblClassTime[hour] = AddLabel({"lblClassTime", hour, {120, 360 + d, 1335, 255}, &Frame1}, kRowCaptions[hour],
+                                      cyanLabel);
         txtTime[hour] = AddTextBox({"txtTime", hour, {1440, 240 + d, 495, 405}, &Frame1}, {}, box);
         UpDown1[hour] = AddUpDown({"UpDown1", hour, {1920, 240 + d, 255, 420}, &Frame1}, 0, 23, spinner);
         const int h = kHourLabelIndex[hour];
@@ -117,16 +117,15 @@ void frmClass::Build() {
         UpDown1[minute] = AddUpDown({"UpDown1", minute, {2880, 240 + d, 255, 420}, &Frame1}, 0, 59, spinner);
         const int m = kMinuteLabelIndex[hour];
         lblMinute[m] = AddLabel({"lblMinute", m, {3120, 360 + d, 255, 255}, &Frame1}, "分", yellowLabel);
-        lblBanzhi[r + 1] =
-            AddLabel({"lblBanzhi", r + 1, {3360, 360 + d, 735, 255}, &Frame1}, "班别：", cyanLabel);
+        lblBanzhi[r + 1] = AddLabel({"lblBanzhi", r + 1, {3360, 360 + d, 735, 255}, &Frame1}, "班别：", cyanLabel);
         txtBanbie[hour] = AddTextBox({"txtBanbie", hour, {3960, 310 + d, 1095, 315}, &Frame1}, {}, box);
     }
 
     // Tab order: the shift system, then each row from left to right, then the buttons.
     std::vector<const ui::Control*> order{&txtBanzhi, &UpDown1[8]};
     for (int row = 0; row < 4; ++row) {
-        order.insert(order.end(), {&txtTime[row], &UpDown1[row], &txtTime[row + 4], &UpDown1[row + 4],
-                                   &txtBanbie[row]});
+        order.insert(order.end(),
+                     {&txtTime[row], &UpDown1[row], &txtTime[row + 4], &UpDown1[row + 4], &txtBanbie[row]});
     }
     order.insert(order.end(), {&cmdSave, &cmdExit});
     SetTabOrder(order);

@@ -23,14 +23,14 @@ public:
     ui::Event<std::int16_t> BackClass;
 
     // --- controls, by their names and array indices ---
-    ui::TextBox txtBanzhi;                 // shift system
-    std::array<ui::TextBox, 8> txtTime;    // 0-3 hours of rows 1-4, 4-7 their minutes
-    std::array<ui::UpDown, 9> UpDown1;     // 0-7 spinners of txtTime, 8 of txtBanzhi
-    std::array<ui::TextBox, 4> txtBanbie;  // crews of rows 1-4
-    std::array<ui::Label, 4> lblClassTime; // "1班结束时间:" .. "4班结束时间:"
-    std::array<ui::Label, 6> lblBanzhi;    // 0 "班制选取：", 1 "班", 2-5 "班别：" of rows 1-4
-    std::array<ui::Label, 8> lblHour;      // "时": elements 7, 0, 1, 2 (rows 1-4)
-    std::array<ui::Label, 7> lblMinute;    // "分": elements 6, 0, 1, 2 (rows 1-4)
+    ui::TextBox txtBanzhi;                  // shift system
+    std::array<ui::TextBox, 8> txtTime;     // 0-3 hours of rows 1-4, 4-7 their minutes
+    std::array<ui::UpDown, 9> UpDown1;      // 0-7 spinners of txtTime, 8 of txtBanzhi
+    std::array<ui::TextBox, 4> txtBanbie;   // crews of rows 1-4
+    std::array<ui::Label, 4> lblClassTime;  // "1班结束时间:" .. "4班结束时间:"
+    std::array<ui::Label, 6> lblBanzhi;     // 0 "班制选取：", 1 "班", 2-5 "班别：" of rows 1-4
+    std::array<ui::Label, 8> lblHour;       // "时": elements 7, 0, 1, 2 (rows 1-4)
+    std::array<ui::Label, 7> lblMinute;     // "分": elements 6, 0, 1, 2 (rows 1-4)
     ui::Button cmdSave;
     ui::Button cmdExit;
     ui::Frame Frame1;

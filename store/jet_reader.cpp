@@ -264,8 +264,8 @@ Reader::Definition Reader::ReadDefinition(std::uint32_t first, std::string_view 
     out.usageMap = U32(def.data() + kDefUsageMap);
     std::size_t pos = kDefHeaderSize + static_cast<std::size_t>(realIndexes) * kRealIndexEntry;
     if (realIndexes > def.size() || pos + columnCount * kColumnEntry > def.size())
-        throw JetError(where + ": its column list runs past its end (" + std::to_string(columnCount) +
-                       " columns, " + std::to_string(realIndexes) + " indexes)");
+        throw JetError(where + ": its column list runs past its end (" + std::to_string(columnCount) + " columns, " +
+                       std::to_string(realIndexes) + " indexes)");
     for (std::size_t i = 0; i < columnCount; ++i) {
         const unsigned char* c = def.data() + pos + i * kColumnEntry;
         Column column;
@@ -303,7 +303,8 @@ std::vector<std::uint32_t> Reader::DataPages(const Definition& def) const {
         throw JetError(where + ": its usage map, row " + std::to_string(rowNumber) + " of " + PageText(mapPage) +
                        ", does not exist");
     const std::size_t start = U16(p + kRowTableOffset + 2 * rowNumber) & kRowOffsetMask;
-    const std::size_t end = rowNumber == 0 ? kPageSize : U16(p + kRowTableOffset + 2 * (rowNumber - 1)) & kRowOffsetMask;
+    const std::size_t end = rowNumber == 0 ? kPageSize
+                                           : U16(p + kRowTableOffset + 2 * (rowNumber - 1)) & kRowOffsetMask;
     if (start < rowsEnd || end > kPageSize || end <= start)
         throw JetError(where + ": its usage map on " + PageText(mapPage) + " lies outside its page");
 
@@ -496,7 +497,8 @@ std::vector<Reader::CatalogEntry> Reader::Catalog() const {
         const auto* i = std::get_if<std::int64_t>(&row[static_cast<std::size_t>(id)].Raw());
         const auto* n = std::get_if<std::string>(&row[static_cast<std::size_t>(name)].Raw());
         if (!t || !i || !n) continue;
-        const std::int64_t* f = flags < 0 ? nullptr : std::get_if<std::int64_t>(&row[static_cast<std::size_t>(flags)].Raw());
+        const std::int64_t* f = flags < 0 ? nullptr
+                                          : std::get_if<std::int64_t>(&row[static_cast<std::size_t>(flags)].Raw());
         entries.push_back({*n, static_cast<std::uint32_t>(*i) & 0x00FFFFFF, static_cast<int>(*t),
                            f ? static_cast<std::uint32_t>(*f) : 0});
     }

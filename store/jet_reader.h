@@ -54,12 +54,12 @@ enum JetType : int {
 };
 
 struct Column {
-    std::string name;   // UTF-8
-    int type = 0;       // JetType
-    int number = 0;     // position in the row's null mask
-    int varIndex = 0;   // entry in the row's variable-length offset table
+    std::string name;  // UTF-8
+    int type = 0;      // JetType
+    int number = 0;    // position in the row's null mask
+    int varIndex = 0;  // entry in the row's variable-length offset table
     int fixedOffset = 0;
-    int length = 0;     // bytes (a text of N characters has 2N)
+    int length = 0;  // bytes (a text of N characters has 2N)
     bool fixed = false;
 };
 

@@ -108,7 +108,8 @@ void UpgradeJetDatabase(const ConnectionText& source) {
     std::string error;
 
     const auto lock = platform::UpgradeLock::Acquire(name, kBusyTimeoutMs, error);
-    if (!lock) throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
+    if (!lock)
+        throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
     // Replaced while this process waited: upgraded by the one that held the
     // lock. It is not opened here (the upgrading process may be using it).
     if (!lock->StillTheSameFile()) return;
@@ -138,8 +139,9 @@ void UpgradeJetDatabase(const ConnectionText& source) {
         for (const auto& carried : CarriedTables())
             if (auto t = reader.ReadTable(carried.name)) tables.push_back(std::move(*t));
     } catch (const jet::JetError& e) {
-        throw StoreError(name + " is a Jet 4 database from an earlier installation that cannot be read, and it was "
-                                "left as it was: " +
+        throw StoreError(name +
+                         " is a Jet 4 database from an earlier installation that cannot be read, and it was "
+                         "left as it was: " +
                          e.what());
     }
 

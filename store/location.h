@@ -8,8 +8,7 @@
 namespace dg::store {
 
 // The two connection texts, verbatim. They differ only in the final semicolon.
-inline constexpr std::string_view kOpenConnectionString =
-    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=mdb\\Para.mdb;";
+inline constexpr std::string_view kOpenConnectionString = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=mdb\\Para.mdb;";
 inline constexpr std::string_view kCreateConnectionString =
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=mdb\\Para.mdb";
 

@@ -70,8 +70,7 @@ enum class ReadResult { kRead, kInUse, kFailed };
 // Reads the whole of `file` unless another program is using it or holds its
 // lock file `lockFile` (the Jet engine keeps one beside every database it has
 // open): kInUse then, and nothing is read.
-ReadResult ReadUnshared(std::string_view file, std::string_view lockFile, std::string& bytes,
-                        std::string& error);
+ReadResult ReadUnshared(std::string_view file, std::string_view lockFile, std::string& bytes, std::string& error);
 
 // Writes `bytes` to a file that did not exist (an existing entry is never
 // opened: kExists), and flushes it to the disk.

@@ -212,8 +212,8 @@ Connection::Connection(std::string_view connectionText) {
         // names on every platform.
         const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
-            std::string message = "Cannot open database '" + parsed.dataSource + "': " +
-                                  (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+            std::string message = "Cannot open database '" + parsed.dataSource +
+                                  "': " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
             sqlite3_close(db_);
             db_ = nullptr;
             throw StoreError(message);
@@ -236,8 +236,7 @@ Connection::Connection(std::string_view connectionText) {
         // database fails at the open. The statement is finished at once so that
         // no read transaction stays open.
         Statement check(db_, "PRAGMA schema_version");
-        if (sqlite3_step(check.get()) != SQLITE_ROW)
-            Fail(db_, "Cannot open database '" + parsed.dataSource + "'");
+        if (sqlite3_step(check.get()) != SQLITE_ROW) Fail(db_, "Cannot open database '" + parsed.dataSource + "'");
     } catch (...) {
         Close();
         throw;
@@ -289,8 +288,7 @@ Recordset::Recordset(Connection& connection, std::string_view table) : connectio
     Load(query.get());
 }
 
-Recordset::Recordset(Connection& connection, std::string_view table, std::string_view whereColumn,
-                     const Value& equals)
+Recordset::Recordset(Connection& connection, std::string_view table, std::string_view whereColumn, const Value& equals)
     : connection_(&connection), table_(table) {
     Statement query(connection.Handle(), "SELECT _rowid_, * FROM " + QuoteIdentifier(table_) + " WHERE " +
                                              QuoteIdentifier(whereColumn) + " = ?");
@@ -318,8 +316,8 @@ void Recordset::Load(sqlite3_stmt* stmt) {
 std::size_t Recordset::ColumnIndex(std::string_view column) const {
     for (std::size_t i = 0; i < columns_.size(); ++i)
         if (EqualsAsciiNoCase(columns_[i], column)) return i;
-    throw StoreError("Item cannot be found in the collection: no column '" + std::string(column) + "' in '" +
-                     table_ + "'");
+    throw StoreError("Item cannot be found in the collection: no column '" + std::string(column) + "' in '" + table_ +
+                     "'");
 }
 
 void Recordset::CheckOpen() const {
@@ -370,7 +368,8 @@ void Recordset::Update() {
         }
     } else {
         sql = "UPDATE " + QuoteIdentifier(table_) + " SET ";
-        for (std::size_t n = 0; n < fields.size(); ++n) sql += (n ? ", " : "") + QuoteIdentifier(columns_[fields[n]]) + " = ?";
+        for (std::size_t n = 0; n < fields.size(); ++n)
+            sql += (n ? ", " : "") + QuoteIdentifier(columns_[fields[n]]) + " = ?";
         sql += " WHERE _rowid_ = ?";
     }
 

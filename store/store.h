@@ -89,8 +89,7 @@ void AppendTable(Connection& connection, const TableDef& table);
 class Recordset {
 public:
     Recordset(Connection& connection, std::string_view table);
-    Recordset(Connection& connection, std::string_view table, std::string_view whereColumn,
-              const Value& equals);
+    Recordset(Connection& connection, std::string_view table, std::string_view whereColumn, const Value& equals);
 
     long RecordCount() const { return static_cast<long>(rows_.size()); }
     bool Eof() const { return current_ >= rows_.size(); }

@@ -45,8 +45,7 @@ bool DaysInMonthOk(int y, int m, int d) {
 }
 
 // Reads an unsigned run of 1..maxDigits digits at text[pos].
-bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t minDigits, std::size_t maxDigits,
-                int& out) {
+bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t minDigits, std::size_t maxDigits, int& out) {
     std::size_t start = pos;
     int value = 0;
     while (pos < text.size() && pos - start < maxDigits && text[pos] >= '0' && text[pos] <= '9') {
@@ -84,10 +83,10 @@ std::int64_t RoundHalfEven(double v) {
 }  // namespace
 
 DateTime DateTime::FromCivil(int year, int month, int dayOfMonth, int hour, int minute, int second) {
-    return {static_cast<std::int32_t>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                                    static_cast<unsigned>(dayOfMonth)) -
-                                      kZeroDateFromEpoch),
-            hour * 3600 + minute * 60 + second};
+    return {
+        static_cast<std::int32_t>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(dayOfMonth)) -
+                                  kZeroDateFromEpoch),
+        hour * 3600 + minute * 60 + second};
 }
 
 void DateTime::ToCivil(int& year, int& month, int& dayOfMonth) const {
@@ -161,8 +160,7 @@ WholeNumber ParseWholeNumber(std::string_view text) {
         if (c < '0' || c > '9') return {};
     std::int64_t value = 0;
     for (char c : whole) {
-        if (value > (std::numeric_limits<std::int64_t>::max() - (c - '0')) / 10)
-            return {WholeNumber::kOverflow, 0};
+        if (value > (std::numeric_limits<std::int64_t>::max() - (c - '0')) / 10) return {WholeNumber::kOverflow, 0};
         value = value * 10 + (c - '0');
     }
     // Round half to even on the first fraction digit and whether any digit follows.

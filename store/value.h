@@ -15,8 +15,7 @@ struct DateTime {
     std::int32_t day = 0;
     std::int32_t seconds = 0;
 
-    static DateTime FromCivil(int year, int month, int dayOfMonth, int hour = 0, int minute = 0,
-                              int second = 0);
+    static DateTime FromCivil(int year, int month, int dayOfMonth, int hour = 0, int minute = 0, int second = 0);
     void ToCivil(int& year, int& month, int& dayOfMonth) const;
     int Hour() const { return seconds / 3600; }
     int Minute() const { return seconds / 60 % 60; }

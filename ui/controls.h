@@ -40,7 +40,7 @@ struct Look {
     bool bold = false;
     std::optional<Rgb> foreground = std::nullopt;
     std::optional<Rgb> background = std::nullopt;  // unset: the toolkit's default
-    bool transparent = false;       // labels: no background of their own
+    bool transparent = false;                      // labels: no background of their own
     Align align = Align::Left;
 };
 
@@ -62,7 +62,7 @@ struct ControlState;  // owned by the toolkit implementation
 class Control {
 public:
     Control() = default;
-    bool Valid() const;            // the control exists (its form is loaded)
+    bool Valid() const;  // the control exists (its form is loaded)
     std::string ObjectName() const;
     void SetEnabled(bool enabled);
     bool Enabled() const;

@@ -18,7 +18,8 @@ namespace dg::ui {
 namespace detail {
 bool FormState::RequestClose(CloseOrigin origin) {
     Form* const form = owner;
-    return DecideClose(*this, [form, origin] { return form->OnQueryUnload(origin); }, [form] { form->OnUnload(); });
+    return DecideClose(
+        *this, [form, origin] { return form->OnQueryUnload(origin); }, [form] { form->OnUnload(); });
 }
 }  // namespace detail
 

@@ -38,7 +38,7 @@ public:
     bool Loaded() const;
     bool Visible() const;
 
-    void Load();           // no-op when loaded; throws UiError without a usable GUI
+    void Load();  // no-op when loaded; throws UiError without a usable GUI
     // Loads if needed and shows modally: returns once the window has closed.
     void ShowModal();
     // Loads if needed and shows without waiting; an open form stays the one window.
@@ -67,14 +67,16 @@ protected:
     Frame AddFrame(const Place& place, std::string_view caption, const Look& look = {});
     Button AddButton(const Place& place, std::string_view caption, const Look& look = {});
     TextBox AddTextBox(const Place& place, std::string_view text = {}, const Look& look = {});
-    ComboBox AddComboBox(const Place& place, const std::vector<std::string>& items,
-                         const Look& look = {});
+    ComboBox AddComboBox(const Place& place, const std::vector<std::string>& items, const Look& look = {});
     UpDown AddUpDown(const Place& place, int lower, int upper, const Look& look = {});
 
     // --- the form's own handlers ---
     virtual void OnLoad() {}
     // Return true to refuse the close. The default lets every close through.
-    virtual bool OnQueryUnload(CloseOrigin origin) { (void)origin; return false; }
+    virtual bool OnQueryUnload(CloseOrigin origin) {
+        (void)origin;
+        return false;
+    }
     // Runs once the close has been accepted, before the controls go.
     virtual void OnUnload() {}
 

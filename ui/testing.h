@@ -30,18 +30,18 @@ void Type(const std::string& control, const std::string& text);  // typed at the
 void ClearText(const std::string& control);                      // select all, then Backspace
 void Click(const std::string& control);                          // mouse click on a button
 enum class Key { Enter, Escape, Tab, Space, Home, End, Up, Down, Backspace };
-void PressKey(const std::string& control, Key key);              // moves the focus there first
-void Choose(const std::string& control, const std::string& item); // choose an item from a combo's list (it closes)
-void Focus(const std::string& control);                          // give it the focus (a click into it)
-void SpinUp(const std::string& control);                         // click the spinner's up arrow
+void PressKey(const std::string& control, Key key);                // moves the focus there first
+void Choose(const std::string& control, const std::string& item);  // choose an item from a combo's list (it closes)
+void Focus(const std::string& control);                            // give it the focus (a click into it)
+void SpinUp(const std::string& control);                           // click the spinner's up arrow
 void SpinDown(const std::string& control);
-void CloseFromFrame();                                           // the window frame's close button
-void EndSession();                                               // the session ends (log-off, shut-down): the top form
-                                                                 // sees a close of CloseOrigin::System
-void ClickMessageBox(Answer button);                             // click a button of the real message box now open
-void OpenSystemMenu();                                           // Alt+Space on the top form: its window menu opens
-                                                                 // (Win32); on Qt the window manager owns that menu
-void Run(std::function<void()> action);                          // any code, in turn with the others
+void CloseFromFrame();                   // the window frame's close button
+void EndSession();                       // the session ends (log-off, shut-down): the top form
+                                         // sees a close of CloseOrigin::System
+void ClickMessageBox(Answer button);     // click a button of the real message box now open
+void OpenSystemMenu();                   // Alt+Space on the top form: its window menu opens
+                                         // (Win32); on Qt the window manager owns that menu
+void Run(std::function<void()> action);  // any code, in turn with the others
 
 // --- message boxes ---
 void QueueAnswer(Answer answer);
@@ -57,15 +57,15 @@ const std::vector<MessageRecord>& Messages();
 
 // --- looking at the open forms (modeless ones, or from inside Run) ---
 bool FormOpen(const std::string& formName);
-std::vector<std::string> OpenForms();                            // object names, most recently shown first
-int WindowsOf(const std::string& formName);                      // its windows that still exist, shown or hidden
+std::vector<std::string> OpenForms();                               // object names, most recently shown first
+int WindowsOf(const std::string& formName);                         // its windows that still exist, shown or hidden
 std::optional<std::string> CaptionOf(const std::string& formName);  // the window title of an open form
-std::optional<std::string> TextOf(const std::string& control);  // text, caption or combo text
+std::optional<std::string> TextOf(const std::string& control);      // text, caption or combo text
 bool EnabledOf(const std::string& control);
-bool LockedOf(const std::string& control);                       // a text box that is read-only
+bool LockedOf(const std::string& control);                         // a text box that is read-only
 std::optional<std::string> ToolTipOf(const std::string& control);  // the hint shown over the control: its own, "" for
                                                                    // none; a label passes the pointer to its frame
-std::string FocusedControl();                                    // the control with the focus in the active form, or ""
+std::string FocusedControl();  // the control with the focus in the active form, or ""
 // Geometry in pixels: a control relative to its form's client area, or a
 // form's client area (left and top 0).
 struct PixelRect {

@@ -20,8 +20,8 @@ inline void RequireLimits(int lower, int upper) {
 inline void RequireWithinLimits(int value, int lower, int upper, const std::string& control) {
     if (value < lower || value > upper)
         throw UiError(kStatusInvalidArg, "UpDown::SetValue: " + std::to_string(value) + " is outside " +
-                                             std::to_string(lower) + ".." + std::to_string(upper) + " for '" +
-                                             control + "'");
+                                             std::to_string(lower) + ".." + std::to_string(upper) + " for '" + control +
+                                             "'");
 }
 
 }  // namespace dg::ui::detail

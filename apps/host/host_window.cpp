@@ -89,8 +89,7 @@ void HostWindow::BuildLayout() {
     shiftLayout->setColumnStretch(1, 1);
 
     auto* database = new QLabel(
-        QStringLiteral("参数数据库：%1").arg(QDir::toNativeSeparators(QDir::current().filePath("mdb/Para.mdb"))),
-        this);
+        QStringLiteral("参数数据库：%1").arg(QDir::toNativeSeparators(QDir::current().filePath("mdb/Para.mdb"))), this);
     database->setObjectName(QStringLiteral("lblDatabase"));
     database->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -65,8 +65,14 @@ public:
             VARIANTARG& v = values[n - 1 - i];
             VariantInit(&v);
             switch (args[i].vt) {
-                case kVtI2: V_VT(&v) = VT_I2; V_I2(&v) = args[i].u.i2; break;
-                case kVtDate: V_VT(&v) = VT_DATE; V_DATE(&v) = args[i].u.date; break;
+                case kVtI2:
+                    V_VT(&v) = VT_I2;
+                    V_I2(&v) = args[i].u.i2;
+                    break;
+                case kVtDate:
+                    V_VT(&v) = VT_DATE;
+                    V_DATE(&v) = args[i].u.date;
+                    break;
                 case kVtBstr:
                     V_VT(&v) = VT_BSTR;
                     V_BSTR(&v) = SysAllocString(Wide(args[i].u.text).c_str());

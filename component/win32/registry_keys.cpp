@@ -68,8 +68,8 @@ void CreateKey(HKEY root, const std::wstring& path, REGSAM view = 0) {
 // is not there is fine.
 void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = 0) {
     HKEY key = nullptr;
-    LONG err = RegOpenKeyExW(root, path.c_str(), 0, DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view,
-                             &key);
+    LONG err = RegOpenKeyExW(root, path.c_str(), 0,
+                             DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view, &key);
     if (err == ERROR_FILE_NOT_FOUND) return;
     Check(err);
     err = RegDeleteTreeW(key, nullptr);
@@ -93,8 +93,8 @@ bool InterfacesShared(HKEY root, REGSAM own, REGSAM other) {
     if (other == 0) return true;
     const std::wstring probe = std::wstring(kInterfaces) + L"\\" + GuidText(kLibId) + L".view";
     HKEY key = nullptr;
-    if (RegCreateKeyExW(root, probe.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_READ | own, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(root, probe.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_READ | own, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return true;  // cannot tell: keep what the other bitness may need
     RegCloseKey(key);
     const bool shared = KeyExists(root, probe, other);
@@ -197,8 +197,8 @@ HRESULT RemoveAll(Scope scope) {
         // Looked up after our own key is gone: where a root keeps one view
         // for both bitnesses, this finds nothing of ours.
         DeleteTree(root, RootKey(cls, KeyRoot::kClass), own);
-        const bool otherHasClass =
-            other != 0 && KeyExists(root, RootKey(cls, kServerKey.root) + kServerKey.subkey, other);
+        const bool otherHasClass = other != 0 &&
+                                   KeyExists(root, RootKey(cls, kServerKey.root) + kServerKey.subkey, other);
         if (!otherHasClass) DeleteTree(root, RootKey(cls, KeyRoot::kProgId));
     }
     // The other bitness registers the library while its file is named in
@@ -214,12 +214,11 @@ HRESULT RemoveAll(Scope scope) {
         BSTR registered = nullptr;
         if (SUCCEEDED(QueryPathOfRegTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, &registered))) {
             SysFreeString(registered);
-            const HRESULT hr =
-                scope == Scope::User
-                    ? UnRegisterTypeLibForUser(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind)
-                    : UnRegisterTypeLib(libid, kLibVersionMajor, kLibVersionMinor, kLibLcid, kOwnSysKind);
-            if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED &&
-                hr != TYPE_E_INVALIDSTATE)
+            const HRESULT hr = scope == Scope::User ? UnRegisterTypeLibForUser(libid, kLibVersionMajor,
+                                                                               kLibVersionMinor, kLibLcid, kOwnSysKind)
+                                                    : UnRegisterTypeLib(libid, kLibVersionMajor, kLibVersionMinor,
+                                                                        kLibLcid, kOwnSysKind);
+            if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED && hr != TYPE_E_INVALIDSTATE)
                 return hr;
         }
         // Whatever the runtime left behind.

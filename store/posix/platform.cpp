@@ -126,7 +126,8 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(std::string_view name, int tim
 bool UpgradeLock::StillTheSameFile() const {
     // stat, not open: closing a new descriptor of a database would drop the
     // locks that this process's SQLite connections hold on it.
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::fstat(static_cast<int>(handle_), &held) != 0 || ::stat(file_.c_str(), &named) != 0) return false;
     return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }

@@ -49,8 +49,8 @@ Creation CreateNewFile(std::string_view name, std::string& error) {
     const std::wstring path = Wide(name);
     // CREATE_NEW fails on any existing entry: nothing is ever opened for
     // writing that was there before.
-    const HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return Creation::kExists;
@@ -187,9 +187,9 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(std::string_view file, int tim
     }
     const DWORD waited = WaitForSingleObject(mutex, static_cast<DWORD>(timeoutMs));
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder ended, the lock is ours
-        error = waited == WAIT_TIMEOUT ? "another process did not finish its upgrade within " +
-                                             std::to_string(timeoutMs / 1000) + " s"
-                                       : "cannot wait for the upgrade lock: " + SystemMessage(GetLastError());
+        error = waited == WAIT_TIMEOUT
+                    ? "another process did not finish its upgrade within " + std::to_string(timeoutMs / 1000) + " s"
+                    : "cannot wait for the upgrade lock: " + SystemMessage(GetLastError());
         CloseHandle(mutex);
         return nullptr;
     }
@@ -230,8 +230,8 @@ ReadResult ReadUnshared(std::string_view file, std::string_view lockFile, std::s
         return ReadResult::kFailed;
     }
     // The engine's lock file: open by a program, or only left behind by one.
-    const HANDLE lock =
-        CreateFileW(Wide(lockFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE lock = CreateFileW(Wide(lockFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (lock == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
@@ -261,8 +261,8 @@ bool ReadWholeFile(std::string_view path, std::string& bytes, std::string& error
 }
 
 Creation WriteNewFile(std::string_view path, std::string_view bytes, std::string& error) {
-    const HANDLE handle =
-        CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return Creation::kExists;

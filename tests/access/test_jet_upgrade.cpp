@@ -78,7 +78,10 @@ TEST_F(JetUpgradeTest, ThePlantsPasswordsAndShiftsHoldAndTheOldFileIsKept) {
         // A second creation of each class changes nothing more.
         const std::string upgraded = Read("mdb/Para.mdb");
         c.reset();
-        { auto again = Make(); shift::clsShiftClass shiftsAgain; }
+        {
+            auto again = Make();
+            shift::clsShiftClass shiftsAgain;
+        }
         EXPECT_EQ(Read("mdb/Para.mdb"), upgraded);
         EXPECT_FALSE(fs::exists("mdb/Para.jet.2.mdb"));
         EXPECT_EQ(uit::Messages().size(), 1u);

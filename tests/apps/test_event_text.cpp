@@ -26,9 +26,7 @@ EventArg Date(double value) {
     return arg;
 }
 
-Event ShiftChange() {
-    return {1, "eventSetClass", {I2(4), Text("2"), Text("乙班"), Date(46363)}};
-}
+Event ShiftChange() { return {1, "eventSetClass", {I2(4), Text("2"), Text("乙班"), Date(46363)}}; }
 
 TEST(EventText, AutomationDatesBecomeCivilDates) {
     EXPECT_EQ(FormatDate(0), "1899-12-30");

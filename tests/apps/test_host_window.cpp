@@ -50,9 +50,7 @@ QWidget* Modal(const char* objectName) {
 
 // Clicks from the event loop, not from inside the step: a click that opens a
 // message box must not block the driver.
-void ClickLater(QAbstractButton* button) {
-    QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
-}
+void ClickLater(QAbstractButton* button) { QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection); }
 
 std::function<bool()> TypePassword(const char* text) {
     return [text] {
@@ -140,8 +138,7 @@ TEST_F(HostWindowTest, LoginAndLogoutChangeTheLevelInHand) {
     // The question comes after the dialog has gone; wait for the answer.
     QElapsedTimer clock;
     clock.start();
-    while (!window.LogText().contains(QStringLiteral("ShowLanding 返回")) && clock.elapsed() < 10000)
-        QTest::qWait(20);
+    while (!window.LogText().contains(QStringLiteral("ShowLanding 返回")) && clock.elapsed() < 10000) QTest::qWait(20);
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(window.Level(), 0);
     EXPECT_EQ(window.LevelText(), QStringLiteral("未登陆"));

@@ -39,19 +39,24 @@ std::wstring ExeDir() {
 std::wstring OwnDll() { return ExeDir() + L"\\Dutygate.dll"; }
 std::wstring OtherDll() { return ExeDir() + (kWin64 ? L"\\..\\x86\\Dutygate.dll" : L"\\..\\x64\\Dutygate.dll"); }
 // The Unix path of a source file as Wine shows it.
-std::wstring SourceFile(const char* unixPath) { return L"Z:" + std::filesystem::path(unixPath).make_preferred().native(); }
+std::wstring SourceFile(const char* unixPath) {
+    return L"Z:" + std::filesystem::path(unixPath).make_preferred().native();
+}
 
 // Runs `body` while another thread calls `repeat` every 200 ms.
 void WhileRunning(const std::function<void()>& repeat, const std::function<void()>& body) {
     std::atomic<bool> done{false};
-    std::thread helper([&] { while (repeat && !done) repeat(), Sleep(200); });
+    std::thread helper([&] {
+        while (repeat && !done) repeat(), Sleep(200);
+    });
     body();
     done = true;
     helper.join();
 }
 
 // Runs a program and returns its exit code; `out` gets its standard output.
-DWORD RunProgram(std::wstring command, std::string* out = nullptr, const std::function<void(DWORD)>& whileRunning = {}) {
+DWORD RunProgram(std::wstring command, std::string* out = nullptr,
+                 const std::function<void(DWORD)>& whileRunning = {}) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     CreatePipe(&readEnd, &writeEnd, &sa, 0);
@@ -75,9 +80,12 @@ DWORD RunProgram(std::wstring command, std::string* out = nullptr, const std::fu
 
 std::wstring SystemDir(bool otherBitness) {
     wchar_t dir[MAX_PATH];
-    if (!otherBitness) GetSystemDirectoryW(dir, MAX_PATH);  // syswow64 for an x86 process
-    else if (kWin64) GetSystemWow64DirectoryW(dir, MAX_PATH);
-    else GetWindowsDirectoryW(dir, MAX_PATH), lstrcatW(dir, L"\\sysnative");
+    if (!otherBitness)
+        GetSystemDirectoryW(dir, MAX_PATH);  // syswow64 for an x86 process
+    else if (kWin64)
+        GetSystemWow64DirectoryW(dir, MAX_PATH);
+    else
+        GetWindowsDirectoryW(dir, MAX_PATH), lstrcatW(dir, L"\\sysnative");
     return dir;
 }
 DWORD Regsvr32(const std::wstring& args, const std::wstring& dll, bool other = false) {
@@ -90,7 +98,9 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
     return RegCloseKey(key), true;
 }
 std::wstring ClassKey(const dc::ClassInfo& c) { return L"Software\\Classes\\CLSID\\" + GuidText(*c.clsid); }
-std::wstring LibKey(const wchar_t* sys) { return L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId) + L"\\3.0\\409\\" + sys; }
+std::wstring LibKey(const wchar_t* sys) {
+    return L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId) + L"\\3.0\\409\\" + sys;
+}
 
 // Answers what a thread shows: message boxes with OK, our forms by window
 // title (the login form's OK button by its control name).
@@ -113,9 +123,12 @@ BOOL CALLBACK AnswerWindow(HWND w, LPARAM p) {
     wchar_t cls[32] = L"", title[64] = L"";
     GetClassNameW(w, cls, 32), GetWindowTextW(w, title, 64);
     Found ok{L"cmdOK", nullptr};
-    if (lstrcmpW(cls, L"#32770") == 0) PostMessageW(w, WM_COMMAND, IDOK, 0);
-    else if (lstrcmpW(title, L"用户登陆") == 0) EnumChildWindows(w, FindControl, reinterpret_cast<LPARAM>(&ok));
-    else PostMessageW(w, WM_CLOSE, 0, 0);
+    if (lstrcmpW(cls, L"#32770") == 0)
+        PostMessageW(w, WM_COMMAND, IDOK, 0);
+    else if (lstrcmpW(title, L"用户登陆") == 0)
+        EnumChildWindows(w, FindControl, reinterpret_cast<LPARAM>(&ok));
+    else
+        PostMessageW(w, WM_CLOSE, 0, 0);
     if (ok.hwnd) PostMessageW(ok.hwnd, BM_CLICK, 0, 0);
     return TRUE;
 }
@@ -178,7 +191,8 @@ void __cdecl HoldFree(void* p) {
 }
 bool HeldIntact() {
     bool intact = !held.empty();
-    for (auto& [p, n] : held) intact = std::all_of(p, p + n, [](unsigned char c) { return c == 0xA5; }) && intact, std::free(p);
+    for (auto& [p, n] : held)
+        intact = std::all_of(p, p + n, [](unsigned char c) { return c == 0xA5; }) && intact, std::free(p);
     return held.clear(), intact;
 }
 
@@ -192,11 +206,16 @@ void Log(std::wstring p, REGSAM sam, const wchar_t* writing) {
     const REGSAM view = sam & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
     regSeen.insert(p + (view == KEY_WOW64_64KEY ? L" 64" : view ? L" 32" : L" -") + (writing ? writing : L""));
 }
-LONG WINAPI LogOpen(HKEY k, LPCWSTR p, DWORD o, REGSAM s, PHKEY r) { return Log(p, s, nullptr), RegOpenKeyExW(k, p, o, s, r); }
-LONG WINAPI LogCreate(HKEY k, LPCWSTR p, DWORD z, LPWSTR c, DWORD o, REGSAM s, SECURITY_ATTRIBUTES* a, PHKEY r, DWORD* d) {
+LONG WINAPI LogOpen(HKEY k, LPCWSTR p, DWORD o, REGSAM s, PHKEY r) {
+    return Log(p, s, nullptr), RegOpenKeyExW(k, p, o, s, r);
+}
+LONG WINAPI LogCreate(HKEY k, LPCWSTR p, DWORD z, LPWSTR c, DWORD o, REGSAM s, SECURITY_ATTRIBUTES* a, PHKEY r,
+                      DWORD* d) {
     return Log(p, s, L" write"), RegCreateKeyExW(k, p, z, c, o, s, a, r, d);
 }
-LONG WINAPI LogDelete(HKEY k, LPCWSTR p, REGSAM s, DWORD z) { return Log(p, s, L" write"), RegDeleteKeyExW(k, p, s, z); }
+LONG WINAPI LogDelete(HKEY k, LPCWSTR p, REGSAM s, DWORD z) {
+    return Log(p, s, L" write"), RegDeleteKeyExW(k, p, s, z);
+}
 // Points the DLL's imports named in `routes` at ours; no routes: back as they were.
 void Reroute(HMODULE dll, const std::vector<std::pair<std::string, void*>>& routes) {
     static std::vector<std::pair<ULONG_PTR*, ULONG_PTR>> saved;
@@ -231,7 +250,8 @@ protected:
         // Nothing of ours in the registry: the host's manifest alone leads to the DLL.
         for (const dc::ClassInfo& c : dc::Classes()) {
             ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, W(c.progid))) << c.progid;
-            for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c), view));
+            for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+                ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c), view));
         }
 #else
         ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
@@ -315,7 +335,8 @@ protected:
 TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     for (const dc::ClassInfo& c : dc::Classes()) {
         IUnknown* u = nullptr;
-        EXPECT_EQ(CoCreateInstance(dc::ToWinGuid(*c.clsid), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, (void**)&u), S_OK);
+        EXPECT_EQ(CoCreateInstance(dc::ToWinGuid(*c.clsid), nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, (void**)&u),
+                  S_OK);
         if (u) u->Release();
         IDispatch* d = Create(W(c.progid).c_str());
         ASSERT_NE(d, nullptr);
@@ -395,7 +416,8 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     EXPECT_EQ(canUnload(), S_OK);
     IClassFactory* f = nullptr;
     ASSERT_EQ(CoGetClassObject(dc::ToWinGuid(dc::kClsidShiftClass), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               (void**)&f), S_OK);
+                               (void**)&f),
+              S_OK);
     f->LockServer(TRUE);
     EXPECT_EQ(canUnload(), S_FALSE);
     f->LockServer(FALSE), f->LockServer(FALSE), f->LockServer(TRUE);  // one unlock too many changes nothing
@@ -411,7 +433,8 @@ TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     std::time_t now = std::time(nullptr);
     if (std::localtime(&now)->tm_sec < 1 || std::localtime(&now)->tm_sec > 57) Sleep(4000), now = std::time(nullptr);
     char sql[128];
-    std::strftime(sql, sizeof sql, "UPDATE tblClassTime SET 班制 = 1, Class1 = '1899-12-30 %H:%M:00'", std::localtime(&now));
+    std::strftime(sql, sizeof sql, "UPDATE tblClassTime SET 班制 = 1, Class1 = '1899-12-30 %H:%M:00'",
+                  std::localtime(&now));
     sqlite3* db = nullptr;
     sqlite3_open("mdb\\Para.mdb", &db);
     ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
@@ -462,10 +485,11 @@ TEST_F(Com, BackAdminFromARealLogin) {
     // closed by their frames (called directly), then OK in the login form
     // (the default password of a fresh database).
     const GUID dual = dc::ToWinGuid(dc::kIidPassword);
-    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] {
-        EXPECT_TRUE(Direct(password, dual, 1) == S_OK && Direct(password, dual, 2) == S_OK);
-        EXPECT_EQ(Direct(password, dual, 0), S_OK);  // the sink drops the host's last references
-    });
+    WhileRunning([&] { AnswerWindows(pid, tid); },
+                 [&] {
+                     EXPECT_TRUE(Direct(password, dual, 1) == S_OK && Direct(password, dual, 2) == S_OK);
+                     EXPECT_EQ(Direct(password, dual, 0), S_OK);  // the sink drops the host's last references
+                 });
     Reroute(dll, {});
     EXPECT_TRUE(HeldIntact());
     ASSERT_EQ(sink.calls.size(), 1u);
@@ -507,8 +531,8 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
     lib->ReleaseTLibAttr(la);
     std::stringstream idl;
     idl << std::ifstream(std::filesystem::path(SourceFile(DG_IDL_FILE))).rdbuf();
-    const std::vector<std::wstring> order{L"_clsPassword", L"clsPassword", L"_clsShiftClass", L"clsShiftClass",
-                                          L"__clsPassword", L"__clsShiftClass"};
+    const std::vector<std::wstring> order{L"_clsPassword",  L"clsPassword",   L"_clsShiftClass",
+                                          L"clsShiftClass", L"__clsPassword", L"__clsShiftClass"};
     ASSERT_EQ(lib->GetTypeInfoCount(), order.size());
     for (UINT i = 0; i < order.size(); ++i) {
         ITypeInfo* ti = nullptr;
@@ -519,9 +543,11 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
         ti->GetTypeAttr(&ta);
         std::string guid = dc::FormatGuid(*reinterpret_cast<const dc::Guid*>(&ta->guid));
         EXPECT_NE(idl.str().find("uuid(" + guid.substr(1, 36) + ")"), std::string::npos) << guid;
-        const WORD flags = ta->wTypeFlags, expected = ta->typekind == TKIND_COCLASS
-            ? TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID
-            : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE | (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
+        const WORD flags = ta->wTypeFlags,
+                   expected = ta->typekind == TKIND_COCLASS
+                                  ? TYPEFLAG_FCANCREATE | TYPEFLAG_FAPPOBJECT | TYPEFLAG_FPREDECLID
+                                  : TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE |
+                                        (order[i][1] == L'_' ? 0 : TYPEFLAG_FDUAL);
         EXPECT_EQ(flags, expected) << i;
         if (ta->typekind == TKIND_DISPATCH && (flags & TYPEFLAG_FDUAL)) {  // its vtable half: methods after IDispatch's
             HREFTYPE ref;
@@ -563,7 +589,7 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
 
 TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     const REGSAM other = kWin64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-    const wchar_t* own = kWin64 ? L"win64" : L"win32", *theirs = kWin64 ? L"win32" : L"win64";
+    const wchar_t *own = kWin64 ? L"win64" : L"win32", *theirs = kWin64 ? L"win32" : L"win64";
     for (const dc::ClassInfo& c : dc::Classes()) {
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c) + L"\\InprocServer32"));
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, W(c.progid) + L"\\CLSID"));
@@ -584,7 +610,9 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     const std::wstring libRoot = L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId);
     HKEY v = nullptr;
     ASSERT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, libRoot.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr, &v, nullptr), 0);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, libRoot.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE, nullptr,
+                              &v, nullptr),
+              0);
     EXPECT_NE(Regsvr32(L"", OwnDll()), 0u);
     for (const dc::ClassInfo& c : dc::Classes())
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c)) || KeyExists(HKEY_CLASSES_ROOT, W(c.progid)));
@@ -614,14 +642,15 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
 TEST_F(Com, RegistryViewsAskedFor) {
     IDispatch* d = Create(L"Dutygate.clsPassword");
     HMODULE dll = GetModuleHandleW(OwnDll().c_str());
-    Reroute(dll, {{"RegOpenKeyExW", (void*)LogOpen}, {"RegCreateKeyExW", (void*)LogCreate},
+    Reroute(dll, {{"RegOpenKeyExW", (void*)LogOpen},
+                  {"RegCreateKeyExW", (void*)LogCreate},
                   {"RegDeleteKeyExW", (void*)LogDelete}});
     EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllUnregisterServer"))(), S_OK);
     EXPECT_EQ(reinterpret_cast<HRESULT(WINAPI*)()>((void*)GetProcAddress(dll, "DllRegisterServer"))(), S_OK);
     Reroute(dll, {});
     const std::wstring own = kWin64 ? L" 64" : L" 32", other = kWin64 ? L" 32" : L" 64", w = L" write";
     EXPECT_EQ(regSeen, (std::set<std::wstring>{L"CLSID" + own, L"CLSID" + own + w, L"CLSID" + other, L"Interface" + own,
-                                                L"TypeLib -", L"TypeLib -" + w, L"Dutygate -", L"Dutygate -" + w}));
+                                               L"TypeLib -", L"TypeLib -" + w, L"Dutygate -", L"Dutygate -" + w}));
     d->Release();
 }
 
@@ -630,7 +659,7 @@ TEST_F(Com, RegistryViewsAskedFor) {
 TEST_F(Com, ScriptHostCallsLateBound) {
     std::string out;
     RunProgram(L"\"" + SystemDir(false) + L"\\cscript.exe\" //nologo \"" + SourceFile(DG_VBS_FILE) + L"\"", &out,
-        [](DWORD pid) { AnswerWindows(pid, 0); });
+               [](DWORD pid) { AnswerWindows(pid, 0); });
     int passed = -1, failed = -1;
     const auto at = out.rfind(" passed, ");
     ASSERT_NE(at, std::string::npos) << out;

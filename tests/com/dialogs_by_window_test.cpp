@@ -31,7 +31,8 @@ DWORD Regsvr32(const std::wstring& args) {
 HWND Control(HWND form, const wchar_t* name) {  // by the name property each control window carries
     wchar_t text[64] = L"";
     for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (GlobalGetAtomNameW(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(c, L"DutygateControl"))), text, 64) &&
+        if (GlobalGetAtomNameW(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(c, L"DutygateControl"))), text,
+                               64) &&
             lstrcmpW(text, name) == 0)
             return c;
     return nullptr;
@@ -78,8 +79,8 @@ TEST(ComDialogs, AThemedHostSeesStackingBorderColoursAndOwners) {
     ASSERT_TRUE(context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie));
     ASSERT_EQ(Regsvr32(L""), 0u);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                                nullptr, nullptr);
+    HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                nullptr, nullptr, nullptr);
     CLSID clsid{};
     IDispatch *password = nullptr, *shift = nullptr;
     CLSIDFromProgID(L"Dutygate.clsPassword", &clsid);
@@ -92,33 +93,42 @@ TEST(ComDialogs, AThemedHostSeesStackingBorderColoursAndOwners) {
     SetActiveWindow(host);
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, &Tick);
 
-    EXPECT_EQ(Call(password, L"ShowDialog", L"用户登陆", [](HWND login) {
-        HWND combo = Control(login, L"Combo1"), label = Control(login, L"lblLabels_0"), cancel = Control(login, L"cmdCancel");
-        HWND upper = GetWindow(login, GW_CHILD);  // the first of the two in the stacking order
-        while (upper && upper != combo && upper != label) upper = GetWindow(upper, GW_HWNDNEXT);
-        EXPECT_EQ(upper, combo) << "the combo lies over its label";
-        EXPECT_TRUE(GetFocus() == cancel && (SendMessageW(cancel, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON));
-        EXPECT_FALSE(SendMessageW(Control(login, L"cmdOK"), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
-        return PostMessageW(cancel, BM_CLICK, 0, 0) != FALSE;
-    }), S_OK);
-    EXPECT_EQ(Call(password, L"ShowRevise", L"修改密码", [](HWND revise) {
-        HWND locked = Control(revise, L"Text1_1");
-        EXPECT_TRUE((GetWindowLongW(locked, GWL_STYLE) & ES_READONLY) && Paints(locked, RGB(255, 255, 255)) &&
-                    !Paints(locked, GetSysColor(COLOR_BTNFACE))) << "a locked box is white";
-        return PostMessageW(Control(revise, L"Command2"), BM_CLICK, 0, 0) != FALSE;
-    }), S_OK);
+    EXPECT_EQ(
+        Call(password, L"ShowDialog", L"用户登陆",
+             [](HWND login) {
+                 HWND combo = Control(login, L"Combo1"), label = Control(login, L"lblLabels_0"),
+                      cancel = Control(login, L"cmdCancel");
+                 HWND upper = GetWindow(login, GW_CHILD);  // the first of the two in the stacking order
+                 while (upper && upper != combo && upper != label) upper = GetWindow(upper, GW_HWNDNEXT);
+                 EXPECT_EQ(upper, combo) << "the combo lies over its label";
+                 EXPECT_TRUE(GetFocus() == cancel && (SendMessageW(cancel, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON));
+                 EXPECT_FALSE(SendMessageW(Control(login, L"cmdOK"), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+                 return PostMessageW(cancel, BM_CLICK, 0, 0) != FALSE;
+             }),
+        S_OK);
+    EXPECT_EQ(Call(password, L"ShowRevise", L"修改密码",
+                   [](HWND revise) {
+                       HWND locked = Control(revise, L"Text1_1");
+                       EXPECT_TRUE((GetWindowLongW(locked, GWL_STYLE) & ES_READONLY) &&
+                                   Paints(locked, RGB(255, 255, 255)) && !Paints(locked, GetSysColor(COLOR_BTNFACE)))
+                           << "a locked box is white";
+                       return PostMessageW(Control(revise, L"Command2"), BM_CLICK, 0, 0) != FALSE;
+                   }),
+              S_OK);
     HWND owner = settings;
     BOOL hostEnabled = TRUE;
-    EXPECT_EQ(Call(password, L"ShowLanding", L"退出登陆", [&](HWND landing) {
-        PostMessageW(Control(landing, L"Command1"), BM_CLICK, 0, 0);
-        g_title = nullptr, g_step = [&](HWND) {  // the question, once the form has gone
-            HWND box = FindWindowW(L"#32770", nullptr);
-            if (!box || !IsWindowVisible(box)) return false;
-            owner = GetWindow(box, GW_OWNER), hostEnabled = IsWindowEnabled(host);
-            return PostMessageW(box, WM_COMMAND, IDNO, 0) != FALSE;
-        };
-        return false;
-    }), S_OK);
+    EXPECT_EQ(Call(password, L"ShowLanding", L"退出登陆",
+                   [&](HWND landing) {
+                       PostMessageW(Control(landing, L"Command1"), BM_CLICK, 0, 0);
+                       g_title = nullptr, g_step = [&](HWND) {  // the question, once the form has gone
+                           HWND box = FindWindowW(L"#32770", nullptr);
+                           if (!box || !IsWindowVisible(box)) return false;
+                           owner = GetWindow(box, GW_OWNER), hostEnabled = IsWindowEnabled(host);
+                           return PostMessageW(box, WM_COMMAND, IDNO, 0) != FALSE;
+                       };
+                       return false;
+                   }),
+              S_OK);
     EXPECT_TRUE(owner == nullptr && !hostEnabled) << "task-modal, owned by no open form";
     KillTimer(nullptr, timer);
     password->Release(), shift->Release(), DestroyWindow(host);

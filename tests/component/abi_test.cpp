@@ -34,19 +34,27 @@ protected:
 // The public header repeats the identifiers that Dutygate.dll also uses.
 TEST(AbiIdentifiers, AgreeWithTheSharedClassTable) {
     namespace c = dg::component;
-    const std::pair<dg_guid, c::Guid> pairs[] = {
-        {DG_LIBID_Dutygate, c::kLibId},          {DG_CLSID_clsPassword, c::kClsidPassword},
-        {DG_CLSID_clsShiftClass, c::kClsidShiftClass}, {DG_IID__clsPassword, c::kIidPassword},
-        {DG_IID__clsShiftClass, c::kIidShiftClass},    {DG_DIID___clsPassword, c::kDiidPassword},
-        {DG_DIID___clsShiftClass, c::kDiidShiftClass}, {DG_GUID_ProgIdCustomData, c::kProgIdCustomData}};
+    const std::pair<dg_guid, c::Guid> pairs[] = {{DG_LIBID_Dutygate, c::kLibId},
+                                                 {DG_CLSID_clsPassword, c::kClsidPassword},
+                                                 {DG_CLSID_clsShiftClass, c::kClsidShiftClass},
+                                                 {DG_IID__clsPassword, c::kIidPassword},
+                                                 {DG_IID__clsShiftClass, c::kIidShiftClass},
+                                                 {DG_DIID___clsPassword, c::kDiidPassword},
+                                                 {DG_DIID___clsShiftClass, c::kDiidShiftClass},
+                                                 {DG_GUID_ProgIdCustomData, c::kProgIdCustomData}};
     for (const auto& [abi, shared] : pairs) EXPECT_EQ(std::memcmp(&abi, &shared, sizeof abi), 0);
-    const std::pair<dg_status, c::Status> statuses[] = {
-        {DG_E_UNEXPECTED, c::kUnexpected},        {DG_E_FAIL, c::kFail},
-        {DG_E_OUTOFMEMORY, c::kOutOfMemory},      {DG_E_INVALIDARG, c::kInvalidArg},
-        {DG_E_UNKNOWN_NAME, c::kUnknownName},     {DG_E_MEMBER_NOT_FOUND, c::kMemberNotFound},
-        {DG_E_BAD_PARAM_COUNT, c::kBadParamCount}, {DG_E_CLASS_NOT_AVAILABLE, c::kClassNotAvailable},
-        {DG_E_WRONG_THREAD, c::kWrongThread},     {DG_E_TYPE_MISMATCH, c::kTypeMismatch},
-        {DG_E_OVERFLOW, c::kOverflow},            {DG_E_OUT_OF_RANGE, c::kOutOfRange}};
+    const std::pair<dg_status, c::Status> statuses[] = {{DG_E_UNEXPECTED, c::kUnexpected},
+                                                        {DG_E_FAIL, c::kFail},
+                                                        {DG_E_OUTOFMEMORY, c::kOutOfMemory},
+                                                        {DG_E_INVALIDARG, c::kInvalidArg},
+                                                        {DG_E_UNKNOWN_NAME, c::kUnknownName},
+                                                        {DG_E_MEMBER_NOT_FOUND, c::kMemberNotFound},
+                                                        {DG_E_BAD_PARAM_COUNT, c::kBadParamCount},
+                                                        {DG_E_CLASS_NOT_AVAILABLE, c::kClassNotAvailable},
+                                                        {DG_E_WRONG_THREAD, c::kWrongThread},
+                                                        {DG_E_TYPE_MISMATCH, c::kTypeMismatch},
+                                                        {DG_E_OVERFLOW, c::kOverflow},
+                                                        {DG_E_OUT_OF_RANGE, c::kOutOfRange}};
     for (const auto& [abi, shared] : statuses) EXPECT_EQ(abi, shared);
     EXPECT_STREQ(dg_version(), DG_VERSION);
     EXPECT_EQ(DG_VERSION_NUMBER, DG_VERSION_MAJOR * 1000000 + DG_VERSION_MINOR * 1000 + DG_VERSION_TWEAK);
@@ -248,8 +256,7 @@ TEST_F(AbiTest, ClassFactoriesAndServerLocks) {
     }
     int notAFactory = 0;
     dg_object* obj = nullptr;
-    EXPECT_EQ(dg_factory_create_instance(reinterpret_cast<dg_class_factory*>(&notAFactory), &obj),
-              DG_E_INVALIDARG);
+    EXPECT_EQ(dg_factory_create_instance(reinterpret_cast<dg_class_factory*>(&notAFactory), &obj), DG_E_INVALIDARG);
 }
 
 }  // namespace

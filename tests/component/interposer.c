@@ -5,14 +5,14 @@
 
 #define EXPORT __attribute__((visibility("default")))
 
-EXPORT int32_t DllGetClassObject(const void *clsid, const void *iid, void **out) {
+EXPORT int32_t DllGetClassObject(const void* clsid, const void* iid, void** out) {
     (void)clsid;
     (void)iid;
     if (out != NULL) *out = NULL;
     return (int32_t)0x80004005;
 }
 
-EXPORT int32_t dg_factory_create_instance(void *factory, void **out) {
+EXPORT int32_t dg_factory_create_instance(void* factory, void** out) {
     (void)factory;
     if (out != NULL) *out = NULL;
     return (int32_t)0x80004005;

@@ -56,9 +56,9 @@ TEST_F(RegistrationTest, RecordsBothClassesTheirProgIdsTheTypeLibraryAndInterfac
     ASSERT_EQ(DllRegisterServer(), DG_S_OK) << dg_last_error();
     ASSERT_EQ(DllRegisterServer(), DG_S_OK) << "registering twice";
     const Json doc = Read();
-    for (auto [clsid, progid, name] : {std::tuple{DG_CLSID_CLSPASSWORD_STRING, DG_PROGID_CLSPASSWORD, "clsPassword"},
-                                       std::tuple{DG_CLSID_CLSSHIFTCLASS_STRING, DG_PROGID_CLSSHIFTCLASS,
-                                                  "clsShiftClass"}}) {
+    for (auto [clsid, progid, name] :
+         {std::tuple{DG_CLSID_CLSPASSWORD_STRING, DG_PROGID_CLSPASSWORD, "clsPassword"},
+          std::tuple{DG_CLSID_CLSSHIFTCLASS_STRING, DG_PROGID_CLSSHIFTCLASS, "clsShiftClass"}}) {
         const Json& cls = doc["CLSID"][clsid];
         EXPECT_EQ(cls["Name"], name);
         EXPECT_EQ(cls["ProgID"], progid);

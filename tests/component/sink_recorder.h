@@ -15,8 +15,7 @@ struct Recorder {
     std::vector<std::string> events;
     std::function<void()> during;  // runs inside the callback, after recording
 
-    static void Sink(void* context, std::int32_t dispid, const char* name, const dg_variant* args,
-                     std::uint32_t argc) {
+    static void Sink(void* context, std::int32_t dispid, const char* name, const dg_variant* args, std::uint32_t argc) {
         std::ostringstream line;
         line << dispid << ' ' << name << '(';
         for (std::uint32_t i = 0; i < argc; ++i) {

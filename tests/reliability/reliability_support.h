@@ -39,7 +39,8 @@ inline std::string Sql(const std::string& sql, bool create = false) {
         }
         return 0;
     };
-    if (sqlite3_exec(db, sql.c_str(), collect, &out, &err) != SQLITE_OK) out = std::string("error: ") + (err ? err : "");
+    if (sqlite3_exec(db, sql.c_str(), collect, &out, &err) != SQLITE_OK)
+        out = std::string("error: ") + (err ? err : "");
     sqlite3_free(err);
     sqlite3_close(db);
     return out;

@@ -77,9 +77,17 @@ TEST_F(AbiAbuseTest, NullAndAbsurdNamesAreRefusedWithoutAnObject) {
 
 TEST_F(AbiAbuseTest, EveryArgumentTypeAndCountOnEveryMemberGivesAStatus) {
     dg_object* objects[] = {Create(DG_PROGID_CLSPASSWORD), Create(DG_PROGID_CLSSHIFTCLASS)};
-    const std::int32_t dispids[] = {DG_DISPID_SHOWDIALOG, DG_DISPID_SHOWREVISE, DG_DISPID_SHOWLANDING,
-                                    DG_DISPID_SHOWSETCLASS, DG_DISPID_SHIFTCLASS, DG_DISPID_EVENT,
-                                    0, -1, 0x7fffffff, static_cast<std::int32_t>(0x80000000), 0x60030000};
+    const std::int32_t dispids[] = {DG_DISPID_SHOWDIALOG,
+                                    DG_DISPID_SHOWREVISE,
+                                    DG_DISPID_SHOWLANDING,
+                                    DG_DISPID_SHOWSETCLASS,
+                                    DG_DISPID_SHIFTCLASS,
+                                    DG_DISPID_EVENT,
+                                    0,
+                                    -1,
+                                    0x7fffffff,
+                                    static_cast<std::int32_t>(0x80000000),
+                                    0x60030000};
     const std::vector<dg_variant> variants = EveryVariant();
     for (dg_object* obj : objects) {
         for (std::int32_t dispid : dispids) {

@@ -115,7 +115,8 @@ TEST_F(ConcurrencyTest, TwoProcessesSavingAndChangingPasswordsKeepOneCompleteRow
     EXPECT_EQ(Sql("SELECT count(*) FROM tblPass"), "1");
     auto password = access::ReadLevelPassword(access::kLevelAdmin);
     ASSERT_TRUE(password);
-    EXPECT_TRUE(password->AsText() == Password(0, kIterations - 1) || password->AsText() == Password(1, kIterations - 1))
+    EXPECT_TRUE(password->AsText() == Password(0, kIterations - 1) ||
+                password->AsText() == Password(1, kIterations - 1))
         << password->AsText();
     EXPECT_EQ(Sql("PRAGMA integrity_check"), "ok");
 }

@@ -88,9 +88,8 @@ TEST(ShiftCalculation, WindowRunsFromSecondOneToSecondFiftyNine) {
     struct Case {
         std::int32_t t;
         bool in;
-    } cases[] = {{At(23, 59, 0), false}, {At(23, 59, 1), true},  {At(23, 59, 59), true},
-                 {At(0, 0, 0), false},   {At(0, 0, 1), true},    {At(0, 0, 59), true},
-                 {At(0, 1, 0), false},   {At(12, 0, 30), false}};
+    } cases[] = {{At(23, 59, 0), false}, {At(23, 59, 1), true}, {At(23, 59, 59), true}, {At(0, 0, 0), false},
+                 {At(0, 0, 1), true},    {At(0, 0, 59), true},  {At(0, 1, 0), false},   {At(12, 0, 30), false}};
     for (const auto& c : cases) {
         CalcState state;
         EXPECT_EQ(Calculate(late, state, Clock(2026, 12, 7, c.t)).announce, c.in) << c.t;
@@ -126,9 +125,15 @@ TEST(ShiftCalculation, ShiftSystemTexts) {
         std::int32_t status;
         bool setsLatch;  // reaches the end without announcing
     } cases[] = {
-        {"0", 0, true},    {"-3", 0, true},  {" 4", 0, true},  {"04", 0, true},  {"4.0", 0, true},
-        {"5", kStatusOutOfRange, false},      {"40000", kStatusOverflow, false},
-        {"abc", kStatusTypeMismatch, false},  {"4a", kStatusTypeMismatch, false},
+        {"0", 0, true},
+        {"-3", 0, true},
+        {" 4", 0, true},
+        {"04", 0, true},
+        {"4.0", 0, true},
+        {"5", kStatusOutOfRange, false},
+        {"40000", kStatusOverflow, false},
+        {"abc", kStatusTypeMismatch, false},
+        {"4a", kStatusTypeMismatch, false},
     };
     for (const auto& c : cases) {
         CalcState state;

@@ -83,15 +83,22 @@ TEST_F(ShiftControllerTest, EmptyFolderGetsDatabaseTableAndDefaultRowWithoutTouc
 TEST_F(ShiftControllerTest, TableStepKeepsExistingRowsAndReseedsAnEmptyTable) {
     { clsShiftClass first; }
     Sql("UPDATE tblClassTime SET B1 = '早班'");
-    { clsShiftClass second; EXPECT_EQ(second.Settings().crew[0], "早班"); }
+    {
+        clsShiftClass second;
+        EXPECT_EQ(second.Settings().crew[0], "早班");
+    }
     EXPECT_EQ(RowCount(), 1);
 
     Sql("DELETE FROM tblClassTime");
-    { clsShiftClass third; EXPECT_EQ(third.Settings().crew[0], "甲班"); }
+    {
+        clsShiftClass third;
+        EXPECT_EQ(third.Settings().crew[0], "甲班");
+    }
     EXPECT_EQ(RowCount(), 1);
 
     // Two rows: only the first is read, nothing is added.
-    Sql("INSERT INTO tblClassTime VALUES (2, '1899-12-30 08:00:00', '1899-12-30 20:00:00', NULL, NULL, 'x', 'y', NULL, NULL)");
+    Sql("INSERT INTO tblClassTime VALUES (2, '1899-12-30 08:00:00', '1899-12-30 20:00:00', NULL, NULL, 'x', 'y', NULL, "
+        "NULL)");
     clsShiftClass fourth;
     EXPECT_EQ(fourth.Settings().banzhi, 4);
     EXPECT_EQ(RowCount(), 2);
@@ -200,8 +207,9 @@ TEST_F(ShiftControllerTest, AnnouncesOnceToEveryHandlerEvenWhenPolledFromInsideT
         // A host that polls again from inside its handler gets no second announcement.
         EXPECT_EQ(controller.ShiftClassAt(Clock(2026, 12, 7, At(6, 0, 21))), 0);
     });
-    controller.eventSetClass.Connect(
-        [&](std::int16_t b, const std::string& s, const std::string& c, double d) { second.push_back({b, s, c, d}); });
+    controller.eventSetClass.Connect([&](std::int16_t b, const std::string& s, const std::string& c, double d) {
+        second.push_back({b, s, c, d});
+    });
 
     EXPECT_EQ(controller.ShiftClassAt(Clock(2026, 12, 7, At(6, 0, 20))), 0);
     EXPECT_EQ(controller.ShiftClassAt(Clock(2026, 12, 7, At(6, 0, 40))), 0);

@@ -58,7 +58,8 @@ protected:
         sqlite3_finalize(st);
         sqlite3_close(db);
         return rows;
-    }};
+    }
+};
 
 // A row in the form StoredRows gives: times "hh:mm", crews as texts.
 inline std::string RowText(int banzhi, const std::array<const char*, 4>& times,

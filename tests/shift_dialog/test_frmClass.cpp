@@ -22,7 +22,9 @@ protected:
         int enabled = 0;
         for (const auto& c : controls) enabled += uitest::EnabledOf(c) ? 1 : 0;
         return Text(controls[0]) + " " + Text(controls[1]) + " " + Text(controls[2]) +
-               (enabled == 5 ? " on" : enabled == 0 ? " off" : " mixed");
+               (enabled == 5   ? " on"
+                : enabled == 0 ? " off"
+                               : " mixed");
     }
 };
 
@@ -87,9 +89,8 @@ TEST_F(FrmClassTest, ShiftSystemAndTimeSpinnersFollowTheirRules) {
     uitest::SpinDown("UpDown1_8");
     uitest::Run([] { EXPECT_EQ(Text("txtBanzhi") + " " + RowOf(3), "2 00 00 丙班 off"); });
     uitest::SpinUp("UpDown1_8");  // enabled again, the zeros stay
-    uitest::Run([] {
-        EXPECT_EQ(Text("txtBanzhi") + " " + RowOf(3) + " " + RowOf(4), "3 00 00 丙班 on 00 00 丁班 off");
-    });
+    uitest::Run(
+        [] { EXPECT_EQ(Text("txtBanzhi") + " " + RowOf(3) + " " + RowOf(4), "3 00 00 丙班 on 00 00 丁班 off"); });
     uitest::ClearText("txtBanzhi");  // every other text gives four rows, none cleared
     uitest::Run([] { EXPECT_EQ(RowOf(4), "00 00 丁班 on"); });
     uitest::Type("txtBanzhi", "5");

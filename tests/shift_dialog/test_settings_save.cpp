@@ -90,14 +90,15 @@ TEST_F(SaveTest, PadsStoresRefreshesAndTheNextPollUsesIt) {
     EXPECT_EQ(LastMessage(), kSavedMessage);
     EXPECT_EQ(Text("txtTime_0") + Text("txtTime_4"), "0705");
     EXPECT_TRUE(uitest::FormOpen("frmClass"));
-    EXPECT_EQ(StoredRows(), std::vector{RowText(3, {"07:05", "23:59", "12:00", "00:00"}, {"甲班", "早班", "丙班", "丁班"})});
+    EXPECT_EQ(StoredRows(),
+              std::vector{RowText(3, {"07:05", "23:59", "12:00", "00:00"}, {"甲班", "早班", "丙班", "丁班"})});
     EXPECT_EQ(controller.Settings().changeTime[0], At(7, 5));
     EXPECT_EQ(controller.Settings().banzhiText, "3");
     EXPECT_FALSE(controller.State().latch);  // a save neither touches the latch nor announces
     EXPECT_EQ(heard.size(), 1u);
 
-    for (const std::int32_t t : {At(7, 5) + 20,    // the latch is still cleared from before the save
-                                 At(18, 0) + 20,   // shift 4 is no longer part of the day: sets the latch
+    for (const std::int32_t t : {At(7, 5) + 20,   // the latch is still cleared from before the save
+                                 At(18, 0) + 20,  // shift 4 is no longer part of the day: sets the latch
                                  At(7, 5) + 20, At(8, 0), At(23, 59) + 20})
         EXPECT_EQ(controller.ShiftClassAt({t, 46000}), 0);
     EXPECT_EQ(heard, (std::vector<std::string>{"4 2 乙班 46000", "3 1 甲班 46000", "3 2 早班 46000"}));
@@ -149,7 +150,8 @@ TEST_F(SaveTest, RefusalsWriteNothingAndKeepThePaddedTexts) {
     Pump();
     EXPECT_EQ(LastMessage(), kSavedMessage);
     EXPECT_EQ(uitest::Messages().size(), 7u);
-    EXPECT_EQ(StoredRows(), std::vector{RowText(4, {"01:00", "06:00", "12:00", "19:00"}, {"甲班", "乙班", "丙班", "第四班组"})});
+    EXPECT_EQ(StoredRows(),
+              std::vector{RowText(4, {"01:00", "06:00", "12:00", "19:00"}, {"甲班", "乙班", "丙班", "第四班组"})});
 }
 
 TEST_F(SaveTest, InactiveRowsStoreZerosAndEmptyCrewsStayText) {
@@ -162,7 +164,8 @@ TEST_F(SaveTest, InactiveRowsStoreZerosAndEmptyCrewsStayText) {
     controller.ShowSetClass();
     Pump();
     EXPECT_EQ(LastMessage(), kSavedMessage);
-    EXPECT_EQ(StoredRows(), std::vector{RowText(2, {"00:00", "06:00", "00:00", "00:00"}, {"甲班", "", "丙班", "丁班"})});
+    EXPECT_EQ(StoredRows(),
+              std::vector{RowText(2, {"00:00", "06:00", "00:00", "00:00"}, {"甲班", "", "丙班", "丁班"})});
     EXPECT_EQ(controller.Settings().banzhi, 2);
     EXPECT_EQ(controller.Settings().crew[1], "");
     uitest::Reset();
@@ -181,7 +184,7 @@ TEST_F(SaveTest, StoreFailuresAreShownAndNothingIsWritten) {
     uitest::Run([&] {
         const std::string message = LastMessage();
         EXPECT_TRUE(message.ends_with("|换班设置|1")) << message;  // the store's description, critical
-        EXPECT_FALSE(std::filesystem::exists("mdb/Para.mdb"));   // a save never creates the file
+        EXPECT_FALSE(std::filesystem::exists("mdb/Para.mdb"));     // a save never creates the file
         { clsShiftClass recreate; }
         Sql("DELETE FROM tblClassTime");
     });

@@ -24,9 +24,7 @@ std::string ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 class StoreTest : public dg::testsupport::TempDirTest {
 protected:
@@ -363,7 +361,8 @@ TEST_F(StoreTest, WorkingDirectoryWithChineseNamesHoldsTheDatabase) {
     fs::current_path(Dir());
     EXPECT_TRUE(fs::is_regular_file(place / "mdb" / "Para.mdb"));
     sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(Utf8Of(place / "mdb" / "Para.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open_v2(Utf8Of(place / "mdb" / "Para.mdb").c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db, "SELECT \"Count\" FROM \"tbl班次\"", -1, &s, nullptr);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);

@@ -21,8 +21,8 @@ TEST(DateTime, ParsesTheStoreFormsAndRefusesOthers) {
     EXPECT_EQ(DateTime::Parse("2026-12-07"), (DateTime{46363, 0}));
     EXPECT_EQ(DateTime::Parse("6:00"), (DateTime{0, 6 * 3600}));
     EXPECT_EQ(DateTime::Parse("23:59"), (DateTime{0, 23 * 3600 + 59 * 60}));
-    for (const char* bad : {"24:00", "23:60", "19:99", "1a:00", "100:00", "", "2026-02-30", "2026-12-07 25:00:00",
-                            "06:0", ":30"})
+    for (const char* bad :
+         {"24:00", "23:60", "19:99", "1a:00", "100:00", "", "2026-02-30", "2026-12-07 25:00:00", "06:0", ":30"})
         EXPECT_FALSE(DateTime::Parse(bad).has_value()) << bad;
     EXPECT_EQ(DateTime::Parse("2026-12-07 18:30:05")->ToStoreText(), "2026-12-07 18:30:05");
 }
@@ -35,7 +35,7 @@ TEST(DateTime, FormatsHoursAndMinutesWithTwoDigits) {
 TEST(WholeNumber, ConvertsAsTheAutomationRuntime) {
     EXPECT_EQ(ParseWholeNumber("4").value, 4);
     EXPECT_EQ(ParseWholeNumber(" -12 ").value, -12);
-    EXPECT_EQ(ParseWholeNumber("2.5").value, 2);   // half to even
+    EXPECT_EQ(ParseWholeNumber("2.5").value, 2);  // half to even
     EXPECT_EQ(ParseWholeNumber("3.5").value, 4);
     EXPECT_EQ(ParseWholeNumber("2.51").value, 3);
     for (const char* bad : {"", " ", "abc", "4a", "+", ".", "1.2.3", "--1"})

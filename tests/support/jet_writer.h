@@ -14,10 +14,22 @@
 namespace dg::testsupport::jet {
 
 enum : int { kLong = 4, kDate = 8, kText = 10, kOle = 11 };  // OLE columns stay null
-struct Col { std::string name; int type; int chars = 255; };
+struct Col {
+    std::string name;
+    int type;
+    int chars = 255;
+};
 using Cell = std::variant<std::monostate, std::int64_t, double, std::string>;  // null, long, date (days), UTF-8
-struct Row { std::vector<Cell> cells; bool deleted = false, moved = false; };
-struct Table { std::string name; std::vector<Col> cols; std::vector<Row> rows; bool referenceMap = false; };
+struct Row {
+    std::vector<Cell> cells;
+    bool deleted = false, moved = false;
+};
+struct Table {
+    std::string name;
+    std::vector<Col> cols;
+    std::vector<Row> rows;
+    bool referenceMap = false;
+};
 
 namespace detail {
 using Bytes = std::string;
@@ -43,9 +55,12 @@ inline Bytes Text(const std::string& s) {
     bool narrow = true, ok = true;
     for (char16_t c : u) {
         if ((c < 0x100 && c != 0) != narrow) out += '\0', narrow = !narrow;
-        if (narrow) out += char(c);
-        else if ((c & 0xFF) == 0) ok = false;
-        else out += char(c & 0xFF), out += char(c >> 8);
+        if (narrow)
+            out += char(c);
+        else if ((c & 0xFF) == 0)
+            ok = false;
+        else
+            out += char(c & 0xFF), out += char(c >> 8);
     }
     if (ok && out.size() < 2 * u.size()) return out;
     out.clear();
@@ -78,7 +93,8 @@ inline Bytes EncodeRow(const std::vector<Col>& cols, const std::vector<Cell>& ce
     row += fixed + var;
     Bytes tail(2 + 2 * offsets.size() + 2, '\0');
     Put16(tail, 0, unsigned(row.size()));  // end of the data
-    for (std::size_t v = 0; v < offsets.size(); ++v) Put16(tail, 2 + 2 * (offsets.size() - 1 - v), unsigned(offsets[v] + fixed.size()));
+    for (std::size_t v = 0; v < offsets.size(); ++v)
+        Put16(tail, 2 + 2 * (offsets.size() - 1 - v), unsigned(offsets[v] + fixed.size()));
     Put16(tail, tail.size() - 2, unsigned(offsets.size()));
     return row + tail + mask;
 }
@@ -97,7 +113,8 @@ inline Bytes DataPage(std::uint32_t owner, const std::vector<std::pair<Bytes, un
     Put16(p, 2, unsigned(end - 14 - 2 * rows.size()));
     return p;
 }
-inline Bytes Definition(const std::vector<Col>& cols, std::uint32_t rows, std::uint32_t usage, std::uint32_t free, bool system) {
+inline Bytes Definition(const std::vector<Col>& cols, std::uint32_t rows, std::uint32_t usage, std::uint32_t free,
+                        bool system) {
     Bytes d(0x3F, '\0');
     d[0] = 2, d[1] = 1;
     Put32(d, 0x10, rows);
@@ -146,24 +163,35 @@ inline std::string WriteJet4(const std::vector<Table>& tables, const std::vector
     Put32(pages[0], 0, 0x100);
     std::memcpy(pages[0].data() + 4, "Standard Jet DB", 16);
     pages[0][0x14] = char(version);
-    {   // 0x18..0x95 is scrambled with RC4 under a fixed key (all zero here: no database key)
+    {  // 0x18..0x95 is scrambled with RC4 under a fixed key (all zero here: no database key)
         unsigned char s[256], key[4] = {0xC7, 0xDA, 0x39, 0x6B};
         for (int i = 0; i < 256; ++i) s[i] = (unsigned char)i;
         for (int i = 0, j = 0; i < 256; ++i) j = (j + s[i] + key[i % 4]) & 0xFF, std::swap(s[i], s[j]);
         for (int k = 0, i = 0, j = 0; k < 126; ++k)
-            i = (i + 1) & 0xFF, j = (j + s[i]) & 0xFF, std::swap(s[i], s[j]), pages[0][0x18 + k] ^= char(s[(s[i] + s[j]) & 0xFF]);
+            i = (i + 1) & 0xFF, j = (j + s[i]) & 0xFF, std::swap(s[i], s[j]),
+            pages[0][0x18 + k] ^= char(s[(s[i] + s[j]) & 0xFF]);
     }
     std::vector<std::pair<Bytes, unsigned>> maps;
     auto addMaps = [&](std::uint32_t first, unsigned count, std::uint32_t mapPage) {
         Bytes used(5 + 4, '\0'), free(5 + 4, '\0');
-        if (mapPage) used = Bytes(5, '\0'), used[0] = 1, Put32(used, 1, mapPage);
-        else Put32(used, 1, first), used[5] = char((1 << count) - 1);
+        if (mapPage)
+            used = Bytes(5, '\0'), used[0] = 1, Put32(used, 1, mapPage);
+        else
+            Put32(used, 1, first), used[5] = char((1 << count) - 1);
         maps.push_back({used, 0}), maps.push_back({free, 0});
-        return std::pair<std::uint32_t, std::uint32_t>(1 << 8 | unsigned(maps.size() - 2), 1 << 8 | unsigned(maps.size() - 1));
+        return std::pair<std::uint32_t, std::uint32_t>(1 << 8 | unsigned(maps.size() - 2),
+                                                       1 << 8 | unsigned(maps.size() - 1));
     };
-    const std::vector<Col> catalogCols{{"Id", kLong}, {"ParentId", kLong}, {"Name", kText, 128}, {"Type", kLong}, {"Flags", kLong}, {"LvProp", kOle}};
+    const std::vector<Col> catalogCols{{"Id", kLong},   {"ParentId", kLong}, {"Name", kText, 128},
+                                       {"Type", kLong}, {"Flags", kLong},    {"LvProp", kOle}};
     std::vector<std::pair<Bytes, unsigned>> catalog;
-    catalog.push_back({EncodeRow(catalogCols, {std::int64_t(2), std::int64_t(0xF000000), std::string("MSysObjects"), std::int64_t(1), std::int64_t(0x80000002), {}}), 0});
+    catalog.push_back({EncodeRow(catalogCols, {std::int64_t(2),
+                                               std::int64_t(0xF000000),
+                                               std::string("MSysObjects"),
+                                               std::int64_t(1),
+                                               std::int64_t(0x80000002),
+                                               {}}),
+                       0});
     for (const auto& t : tables) {
         const std::uint32_t def = std::uint32_t(pages.size()), first = def + 1, second = def + 2;
         std::vector<std::pair<Bytes, unsigned>> a, b;
@@ -192,10 +220,16 @@ inline std::string WriteJet4(const std::vector<Table>& tables, const std::vector
             for (std::uint32_t p = first; p < first + dataPages; ++p) m[4 + p / 8] = char(m[4 + p / 8] | 1 << (p % 8));
             pages.push_back(m);
         }
-        catalog.push_back({EncodeRow(catalogCols, {std::int64_t(def), std::int64_t(0xF000001), t.name, std::int64_t(1), std::int64_t(0), {}}), 0});
+        catalog.push_back(
+            {EncodeRow(catalogCols,
+                       {std::int64_t(def), std::int64_t(0xF000001), t.name, std::int64_t(1), std::int64_t(0), {}}),
+             0});
     }
     for (const auto& name : deletedEntries)
-        catalog.push_back({EncodeRow(catalogCols, {std::int64_t(4), std::int64_t(0xF000001), name, std::int64_t(1), std::int64_t(0), {}}), 0x8000});
+        catalog.push_back(
+            {EncodeRow(catalogCols,
+                       {std::int64_t(4), std::int64_t(0xF000001), name, std::int64_t(1), std::int64_t(0), {}}),
+             0x8000});
     const auto [usage, free] = addMaps(3, 1, 0);
     pages[2] = Definition(catalogCols, std::uint32_t(catalog.size()), usage, free, true);
     pages[3] = DataPage(2, catalog);

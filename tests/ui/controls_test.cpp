@@ -45,8 +45,8 @@ TEST_F(ControlsTest, TextBoxNotifiesTypingDeletingAndCodeAlike) {
     t::ClearText("txtPassword");
     t::Type("txtPassword", "口令9");  // Chinese goes in as an input-method commit
     ShowAndClose();
-    EXPECT_EQ(form.log, (std::vector<std::string>{"load", "password:5", "password:57", "password:abc", "password:",
-                                                  "password:口令", "password:口令9", "unload"}));
+    EXPECT_EQ(form.log, (std::vector<std::string>{"load", "password:5", "password:57", "password:abc",
+                                                  "password:", "password:口令", "password:口令9", "unload"}));
 }
 
 TEST_F(ControlsTest, LostFocusWhenFocusMovesToAnotherControlOnly) {
@@ -145,7 +145,7 @@ TEST_F(ControlsTest, SpinnerStepsStopsAtLimitsAndNotifiesEveryChange) {
         }
         EXPECT_THROW(form.UpDown1.SetValue(-1), UiError);
         EXPECT_EQ(form.UpDown1.Value(), 2);
-        form.UpDown1.SetValue(2);  // unchanged: no notification
+        form.UpDown1.SetValue(2);     // unchanged: no notification
         form.UpDown1.SetRange(3, 5);  // moves the value into the range
         EXPECT_EQ(form.UpDown1.Value(), 3);
         EXPECT_THROW(form.UpDown1.SetRange(5, 4), UiError);

@@ -76,8 +76,8 @@ TEST_F(FormTest, ShowModalBlocksWhileHandlersRun) {
     EXPECT_FALSE(form.Loaded());
     // The box opened with the focus and its text selected: typing replaced it.
     // The click took the focus from it before the click handler ran.
-    EXPECT_EQ(form.log, (std::vector<std::string>{"load", "name:a", "name:ab", "name:abc", "name-lost", "ok",
-                                                  "unload"}));
+    EXPECT_EQ(form.log,
+              (std::vector<std::string>{"load", "name:a", "name:ab", "name:abc", "name-lost", "ok", "unload"}));
 }
 
 TEST_F(FormTest, WindowCarriesNameCaptionSizeFocusAndCloseButtonOnly) {
@@ -88,7 +88,7 @@ TEST_F(FormTest, WindowCarriesNameCaptionSizeFocusAndCloseButtonOnly) {
         // A control in a frame sits relative to the frame (at 8, 32 on the form).
         EXPECT_EQ(t::GeometryOf("txtName"), (t::PixelRect{8 + 16, 32 + 20, 133, 24}));
         EXPECT_TRUE(t::GeometryOf("UpDown1_0").has_value());  // array element: name_index
-        EXPECT_TRUE(form.txtName.HasFocus());  // first in tab order that takes the focus (not lblTitle)
+        EXPECT_TRUE(form.txtName.HasFocus());                 // first in tab order that takes the focus (not lblTitle)
         form.Unload();
     });
     form.ShowModal();
@@ -124,8 +124,7 @@ TEST_F(FormTest, FrameCloseCanBeRefusedAndIsToldFromCodeClose) {
     t::CloseFromFrame();
     form.ShowModal();
     EXPECT_FALSE(form.Loaded());
-    EXPECT_EQ(form.queries,
-              (std::vector<CloseOrigin>{CloseOrigin::Frame, CloseOrigin::Code, CloseOrigin::Frame}));
+    EXPECT_EQ(form.queries, (std::vector<CloseOrigin>{CloseOrigin::Frame, CloseOrigin::Code, CloseOrigin::Frame}));
     EXPECT_EQ(form.log.back(), "unload");
 }
 
@@ -179,8 +178,8 @@ TEST_F(FormTest, DefaultBorderFollowsTheFocusAndTabKeepsTheTabOrder) {
     TestForm form;
     std::vector<std::string> carriers;
     auto note = [&] { carriers.push_back(t::FocusedControl() + ">" + t::DefaultBorderOf("frmTest")); };
-    t::Run(note);                            // txtName: the form's default button
-    t::PressKey("cmdOther", t::Key::Tab);    // past the last one: round to txtName, the label skipped
+    t::Run(note);                          // txtName: the form's default button
+    t::PressKey("cmdOther", t::Key::Tab);  // past the last one: round to txtName, the label skipped
     t::Run(note);
     t::PressKey("txtPassword", t::Key::Tab);  // the combo
     t::Run(note);
@@ -189,8 +188,8 @@ TEST_F(FormTest, DefaultBorderFollowsTheFocusAndTabKeepsTheTabOrder) {
     t::PressKey("cmdCancel", t::Key::Enter);  // the button with the border
     t::Run([&] { form.Unload(); });
     form.ShowModal();
-    EXPECT_EQ(carriers, (std::vector<std::string>{"txtName>cmdOK", "txtName>cmdOK", "Combo1>cmdOK",
-                                                  "cmdCancel>cmdCancel"}));
+    EXPECT_EQ(carriers,
+              (std::vector<std::string>{"txtName>cmdOK", "txtName>cmdOK", "Combo1>cmdOK", "cmdCancel>cmdCancel"}));
     EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "cancel"), 1);
     EXPECT_EQ(std::count(form.log.begin(), form.log.end(), "ok"), 0);
 }

@@ -9,7 +9,7 @@
 namespace dg::ui::test {
 
 struct TestFormOptions {
-    bool cancelButton = true;  // cmdCancel answers Esc
+    bool cancelButton = true;   // cmdCancel answers Esc
     bool defaultButton = true;  // cmdOK answers Enter
     bool tabOrder = true;       // txtName first
 };
@@ -43,10 +43,10 @@ protected:
         SetClientSize(4800, 3600);  // 320 x 240 pixels
         SetFormLook(10.5, Rgb{0xE0, 0xE8, 0xF0});
         SetCentred(true);
-        lblTitle = AddLabel({"lblTitle", -1, {120, 120, 3000, 300}}, "操作员登录 Login",
-                            Look{.fontPoints = 12.0, .bold = true, .foreground = Rgb{0x00, 0x00, 0x80}, .transparent = true});
-        fraBox = AddFrame({"fraBox", -1, {120, 480, 4560, 1500}}, "口令",
-                          Look{.foreground = Rgb{0xC0, 0x00, 0x00}});
+        lblTitle = AddLabel(
+            {"lblTitle", -1, {120, 120, 3000, 300}}, "操作员登录 Login",
+            Look{.fontPoints = 12.0, .bold = true, .foreground = Rgb{0x00, 0x00, 0x80}, .transparent = true});
+        fraBox = AddFrame({"fraBox", -1, {120, 480, 4560, 1500}}, "口令", Look{.foreground = Rgb{0xC0, 0x00, 0x00}});
         txtName = AddTextBox({"txtName", -1, {240, 300, 2000, 360}, &fraBox}, "张三");
         txtPassword = AddTextBox({"txtPassword", -1, {240, 840, 2000, 360}, &fraBox});
         txtPassword.SetPasswordMask(true);

@@ -191,9 +191,7 @@ TEST(Environment, XcbWithoutReachableServerFailsClearly) {
                                {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":97"}, {"WAYLAND_DISPLAY", nullptr}}));
 }
 
-TEST(Environment, HostCoreApplicationIsRefused) {
-    ExpectChildPassed(RunChild("DISABLED_HostWithoutWidgets", {}));
-}
+TEST(Environment, HostCoreApplicationIsRefused) { ExpectChildPassed(RunChild("DISABLED_HostWithoutWidgets", {})); }
 
 TEST(Environment, CallsFromAnotherThreadAreRefused) {
     EnsureGui();

@@ -85,8 +85,10 @@ DisplayCheck CheckDisplay() {
             if (name == QLatin1String("offscreen") || name == QLatin1String("minimal")) {
                 ok = true;
             } else if (name == QLatin1String("xcb")) {
-                if (!Env("DISPLAY")) why = "xcb needs DISPLAY, which is not set";
-                else ok = XServerAnswers(why);
+                if (!Env("DISPLAY"))
+                    why = "xcb needs DISPLAY, which is not set";
+                else
+                    ok = XServerAnswers(why);
             } else if (name.startsWith(QLatin1String("wayland"))) {
                 ok = Env("WAYLAND_DISPLAY") != nullptr;
                 if (!ok) why = "wayland needs WAYLAND_DISPLAY, which is not set";
@@ -143,10 +145,9 @@ void SetUpOnce(QApplication* app) {
     // it is missing. WenQuanYi first: with Noto CJK alone Qt draws Japanese
     // glyph forms unless the locale is Chinese.
     const QStringList candidates = {
-        QStringLiteral("WenQuanYi Zen Hei"),   QStringLiteral("WenQuanYi Micro Hei"),
-        QStringLiteral("Noto Sans CJK SC"),    QStringLiteral("Noto Serif CJK SC"),
-        QStringLiteral("Source Han Sans SC"),  QStringLiteral("AR PL UMing CN"),
-        QStringLiteral("AR PL SungtiL GB"),    QStringLiteral("Droid Sans Fallback"),
+        QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Sans SC"),  QStringLiteral("AR PL UMing CN"),
+        QStringLiteral("AR PL SungtiL GB"),  QStringLiteral("Droid Sans Fallback"),
     };
     const QStringList installed = QFontDatabase::families();
     QStringList substitutes;

@@ -216,8 +216,8 @@ void ApplyLook(QWidget* widget, const Look& look, Kind kind) {
         label->setAutoFillBackground(!look.transparent && look.background.has_value());
         label->setAlignment((look.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
     } else if (kind == Kind::TextBox) {
-        static_cast<QLineEdit*>(widget)->setAlignment(
-            (look.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+        static_cast<QLineEdit*>(widget)->setAlignment((look.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) |
+                                                      Qt::AlignVCenter);
     }
 }
 
@@ -399,9 +399,7 @@ std::string Label::Caption() const { return qt::FromQ(As<QLabel>(state_, Kind::L
 void Frame::SetCaption(std::string_view caption) {
     As<QGroupBox>(state_, Kind::Frame, "Frame::SetCaption")->setTitle(qt::ToQ(caption));
 }
-std::string Frame::Caption() const {
-    return qt::FromQ(As<QGroupBox>(state_, Kind::Frame, "Frame::Caption")->title());
-}
+std::string Frame::Caption() const { return qt::FromQ(As<QGroupBox>(state_, Kind::Frame, "Frame::Caption")->title()); }
 
 void Button::SetCaption(std::string_view caption) {
     As<QPushButton>(state_, Kind::Button, "Button::SetCaption")->setText(qt::ToQ(caption));
@@ -416,9 +414,7 @@ void Button::OnClick(std::function<void()> handler) {
 
 // --- TextBox ----------------------------------------------------------------
 
-std::string TextBox::Text() const {
-    return qt::FromQ(As<QLineEdit>(state_, Kind::TextBox, "TextBox::Text")->text());
-}
+std::string TextBox::Text() const { return qt::FromQ(As<QLineEdit>(state_, Kind::TextBox, "TextBox::Text")->text()); }
 
 void TextBox::SetText(std::string_view text) {
     As<QLineEdit>(state_, Kind::TextBox, "TextBox::SetText")->setText(qt::ToQ(text));

@@ -57,8 +57,10 @@ DialogScope::~DialogScope() {
     if (--dialog->busy == 0 && dialog->doomed) {
         // Inside a Qt event of one of its widgets the window must outlive the
         // dispatch: the event loop deletes it once that event has been handled.
-        if (deleteNow_) delete dialog;
-        else dialog->deleteLater();
+        if (deleteNow_)
+            delete dialog;
+        else
+            dialog->deleteLater();
     }
 }
 
@@ -115,8 +117,10 @@ void FormDialog::closeEvent(QCloseEvent* event) {
     const CloseOrigin origin = event->spontaneous() ? CloseOrigin::Frame : CloseOrigin::System;
     bool closed = false;
     RunHandler(this, [this, origin, &closed] {
-        if (form) closed = form->RequestClose(origin);
-        else closed = true;
+        if (form)
+            closed = form->RequestClose(origin);
+        else
+            closed = true;
     });
     event->setAccepted(closed);
 }
@@ -141,7 +145,8 @@ void FollowFocus(detail::FormState* form) {
             carrier = static_cast<QPushButton*>(control->widget.data());
     }
     if (!carrier) {
-        if (auto def = form->defaultButton.lock(); def && def->widget) carrier = static_cast<QPushButton*>(def->widget.data());
+        if (auto def = form->defaultButton.lock(); def && def->widget)
+            carrier = static_cast<QPushButton*>(def->widget.data());
     }
     for (const auto& control : form->controls) {
         if (control->kind != detail::ControlState::Kind::Button || !control->widget) continue;
@@ -345,8 +350,7 @@ void Form::SetCaption(std::string_view caption) {
 }
 
 void Form::SetClientSize(int widthTwips, int heightTwips) {
-    state_->RequireDialog("SetClientSize")
-        ->setFixedSize(qt::TwipsToPixels(widthTwips), qt::TwipsToPixels(heightTwips));
+    state_->RequireDialog("SetClientSize")->setFixedSize(qt::TwipsToPixels(widthTwips), qt::TwipsToPixels(heightTwips));
 }
 
 void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
@@ -373,8 +377,8 @@ void Form::SetTabOrder(const std::vector<const Control*>& order) {
     QWidget* previous = nullptr;
     for (const Control* control : order) {
         if (!control || !control->State() || !control->State()->widget || control->State()->form != state_.get())
-            throw UiError(kStatusInvalidArg, "SetTabOrder: every control must be a loaded control of form '" +
-                                                 objectName_ + "'");
+            throw UiError(kStatusInvalidArg,
+                          "SetTabOrder: every control must be a loaded control of form '" + objectName_ + "'");
         state_->tabOrder.push_back(control->State());
         QWidget* widget = control->State()->widget;
         if (previous) QWidget::setTabOrder(previous, widget);

@@ -175,13 +175,13 @@ namespace dg::ui::detail {
 struct ControlState {
     enum class Kind { Label, Frame, Button, TextBox, ComboBox, UpDown };
     Kind kind = Kind::Label;
-    std::string name;                 // the widget's objectName
-    QPointer<QWidget> widget;         // null once the form has unloaded
-    FormState* form = nullptr;        // null once the form has unloaded
-    ui::Event<> click;                // Button, ComboBox (a choice from the list)
-    ui::Event<> change;               // TextBox, UpDown
-    ui::Event<> lostFocus;            // TextBox
-    std::string comboText;            // ComboBox: text shown when it is no item
+    std::string name;           // the widget's objectName
+    QPointer<QWidget> widget;   // null once the form has unloaded
+    FormState* form = nullptr;  // null once the form has unloaded
+    ui::Event<> click;          // Button, ComboBox (a choice from the list)
+    ui::Event<> change;         // TextBox, UpDown
+    ui::Event<> lostFocus;      // TextBox
+    std::string comboText;      // ComboBox: text shown when it is no item
 };
 
 struct FormState {
@@ -191,8 +191,8 @@ struct FormState {
     Form* owner;
     std::shared_ptr<char> alive;  // watched (weakly) across handler calls
     bool loaded = false;
-    bool closing = false;          // a close is being decided or carried out
-    bool focusSetByCode = false;   // SetFocus before the first show
+    bool closing = false;         // a close is being decided or carried out
+    bool focusSetByCode = false;  // SetFocus before the first show
     qt::FormDialog* dialog = nullptr;
     std::vector<std::shared_ptr<ControlState>> controls;
     std::vector<std::weak_ptr<ControlState>> tabOrder;

@@ -65,8 +65,7 @@ const bool g_hooksInstalled = [] {
 // --- finding things ----------------------------------------------------------
 
 QMessageBox* OpenMessageBox() {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible())
-        return box;
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible()) return box;
     QMessageBox* found = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) found = box;
@@ -429,7 +428,8 @@ std::optional<std::string> ToolTipOf(const std::string& control) {
     if (!widget) return std::nullopt;
     // A control shows its own hint only (never its frame's); a label without
     // one lets the pointer through to the frame it lies in.
-    if (widget->toolTip().isEmpty() && qobject_cast<QLabel*>(widget) && qobject_cast<QGroupBox*>(widget->parentWidget()))
+    if (widget->toolTip().isEmpty() && qobject_cast<QLabel*>(widget) &&
+        qobject_cast<QGroupBox*>(widget->parentWidget()))
         return qt::FromQ(widget->parentWidget()->toolTip());
     return qt::FromQ(widget->toolTip());
 }
@@ -453,8 +453,7 @@ std::string FocusedControl() {
 
 std::optional<PixelRect> GeometryOf(const std::string& controlOrForm) {
     if (!QCoreApplication::instance()) return std::nullopt;
-    if (qt::FormDialog* dialog = FindForm(controlOrForm))
-        return PixelRect{0, 0, dialog->width(), dialog->height()};
+    if (qt::FormDialog* dialog = FindForm(controlOrForm)) return PixelRect{0, 0, dialog->width(), dialog->height()};
     QWidget* widget = FindControl(controlOrForm);
     if (!widget) return std::nullopt;
     const QPoint corner = widget->mapTo(widget->window(), QPoint(0, 0));
@@ -498,8 +497,10 @@ std::vector<Rgb> ColoursOf(const std::string& control) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb pixel = image.pixel(x, y) & 0xFFFFFFu;
             auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
-            if (it == counts.end()) counts.emplace_back(pixel, 1);
-            else ++it->second;
+            if (it == counts.end())
+                counts.emplace_back(pixel, 1);
+            else
+                ++it->second;
         }
     }
     std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });

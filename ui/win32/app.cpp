@@ -30,8 +30,8 @@ HINSTANCE ModuleInstance() {
 void RegisterClassesOnce() {
     static std::once_flag once;
     std::call_once(once, [] {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES |
-                                                          ICC_WIN95_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof controls,
+                                      ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
         WNDCLASSEXW cls{};
         cls.cbSize = sizeof cls;

@@ -5,7 +5,6 @@
 // on no notification.
 #include "ui/controls.h"
 
-
 #include <algorithm>
 #include <string>
 
@@ -113,11 +112,8 @@ LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
                 EndPaint(hwnd, &paint);
                 return 0;
             }
-            case WM_PRINTCLIENT:
-                PaintFrame(hwnd, reinterpret_cast<HDC>(wParam));
-                return 0;
-            case WM_ERASEBKGND:
-                return 1;
+            case WM_PRINTCLIENT: PaintFrame(hwnd, reinterpret_cast<HDC>(wParam)); return 0;
+            case WM_ERASEBKGND: return 1;
             case WM_SETTEXT:
             case WM_ENABLE:
             case WM_UPDATEUISTATE: {
@@ -126,8 +122,7 @@ LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
                 InvalidateRect(hwnd, nullptr, TRUE);
                 return result;
             }
-            default:
-                break;
+            default: break;
         }
     }
     const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
@@ -140,9 +135,9 @@ LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }
 
 // Creates the window of a control, names it and places it by its twips.
-std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place& place, Kind kind,
-                                            const Look& look, const wchar_t* cls, DWORD style, DWORD exStyle,
-                                            std::string_view text, const char* what, int extraHeight = 0) {
+std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place& place, Kind kind, const Look& look,
+                                            const wchar_t* cls, DWORD style, DWORD exStyle, std::string_view text,
+                                            const char* what, int extraHeight = 0) {
     HWND parent = form.RequireWindow(what);
     Twips rect = place.rect;
     if (place.parent) {
@@ -164,11 +159,10 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
     state->look = look;
     state->placed = rect;
     const std::wstring wide = win32::Wide(text);
-    HWND hwnd = CreateWindowExW(exStyle, cls, wide.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, left, top,
-                                win32::TwipsToPixels(rect.width, dpi),
-                                win32::TwipsToPixels(rect.height, dpi) + extraHeight, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(state->id)), win32::ModuleInstance(),
-                                nullptr);
+    HWND hwnd = CreateWindowExW(
+        exStyle, cls, wide.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, left, top,
+        win32::TwipsToPixels(rect.width, dpi), win32::TwipsToPixels(rect.height, dpi) + extraHeight, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(state->id)), win32::ModuleInstance(), nullptr);
     if (!hwnd)
         throw UiError(kStatusFail, std::string(what) + ": cannot create '" + state->name + "' (error " +
                                        std::to_string(GetLastError()) + ")");
@@ -188,8 +182,8 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
 
 Label Form::AddLabel(const Place& place, std::string_view caption, const Look& look) {
     const DWORD align = look.align == Align::Center ? SS_CENTER : SS_LEFT;
-    return Label(CreateControl(*state_, place, Kind::Label, look, L"STATIC", align | SS_NOPREFIX, 0, caption,
-                               "AddLabel"));
+    return Label(
+        CreateControl(*state_, place, Kind::Label, look, L"STATIC", align | SS_NOPREFIX, 0, caption, "AddLabel"));
 }
 
 Frame Form::AddFrame(const Place& place, std::string_view caption, const Look& look) {
@@ -200,8 +194,8 @@ Frame Form::AddFrame(const Place& place, std::string_view caption, const Look& l
 }
 
 Button Form::AddButton(const Place& place, std::string_view caption, const Look& look) {
-    return Button(CreateControl(*state_, place, Kind::Button, look, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0,
-                                caption, "AddButton"));
+    return Button(CreateControl(*state_, place, Kind::Button, look, L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, caption,
+                                "AddButton"));
 }
 
 TextBox Form::AddTextBox(const Place& place, std::string_view text, const Look& look) {

@@ -3,7 +3,6 @@
 // closing, and the modal loop.
 #include "ui/form.h"
 
-
 #include <algorithm>
 #include <exception>
 #include <string>
@@ -27,7 +26,6 @@ void Unregister(FormState* form) {
 
 using Kind = ControlState::Kind;
 
-
 }  // namespace
 
 std::vector<FormState*> OpenForms() {
@@ -35,12 +33,12 @@ std::vector<FormState*> OpenForms() {
     for (FormState* form : t_loaded) {
         if (form->hwnd && IsWindowVisible(form->hwnd)) open.push_back(form);
     }
-    std::sort(open.begin(), open.end(), [](const FormState* a, const FormState* b) { return a->showSerial > b->showSerial; });
+    std::sort(open.begin(), open.end(),
+              [](const FormState* a, const FormState* b) { return a->showSerial > b->showSerial; });
     return open;
 }
 
-FormState::FormState(Form* owner)
-    : owner(owner), thread(GetCurrentThreadId()), alive(std::make_shared<char>(0)) {}
+FormState::FormState(Form* owner) : owner(owner), thread(GetCurrentThreadId()), alive(std::make_shared<char>(0)) {}
 
 FormState::~FormState() {
     if (loaded) TearDown();
@@ -80,8 +78,9 @@ void FormState::TearDown() {
     // Controls first, so that no notification reaches the form while the
     // window goes (the focus leaving a text box, for one).
     for (auto& control : controls) {
-        if (control->hwnd) GlobalDeleteAtom(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(
-                               RemovePropW(control->hwnd, win32::kControlNameProperty))));
+        if (control->hwnd)
+            GlobalDeleteAtom(
+                static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(control->hwnd, win32::kControlNameProperty))));
         control->hwnd = nullptr;
         control->form = nullptr;
     }
@@ -114,8 +113,10 @@ void FormState::TearDown() {
         if (toolTips) DestroyWindow(toolTips);
         // Inside one of its own window procedures the window must outlive the
         // dispatch: it goes through the message loop (or when ShowModal returns).
-        if (busy > 0 || GetCurrentThreadId() != thread) PostMessageW(window, win32::kMsgDestroy, 0, 0);
-        else DestroyWindow(window);
+        if (busy > 0 || GetCurrentThreadId() != thread)
+            PostMessageW(window, win32::kMsgDestroy, 0, 0);
+        else
+            DestroyWindow(window);
         win32::FormClosed();
     }
     toolTips = nullptr;
@@ -407,9 +408,9 @@ void Form::Load() {
     if (state_->loaded) return;
     const std::wstring title = win32::Wide(objectName_);
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    HWND hwnd = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win32::kFormClassName, title.c_str(),
-                                style, CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr,
-                                win32::ModuleInstance(), state_.get());
+    HWND hwnd = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, win32::kFormClassName, title.c_str(), style,
+                                CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr, win32::ModuleInstance(),
+                                state_.get());
     if (!hwnd)
         throw UiError(kStatusFail, "cannot create the window of form '" + objectName_ + "' (error " +
                                        std::to_string(GetLastError()) + ")");
@@ -423,9 +424,9 @@ void Form::Load() {
     state_->fontPoints = 9;
     state_->background.reset();
     state_->font = win32::MakeSongFont(9);
-    state_->toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                                       CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, win32::ModuleInstance(), nullptr);
+    state_->toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                       win32::ModuleInstance(), nullptr);
     detail::t_loaded.push_back(state_.get());
     win32::FormOpened();
 
@@ -437,8 +438,10 @@ void Form::Load() {
     } catch (...) {
         if (!watch.expired()) {
             --state_->busy;
-            if (state_->loaded && state_->hwnd == hwnd) state_->TearDown();  // not left half-built
-            else if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+            if (state_->loaded && state_->hwnd == hwnd)
+                state_->TearDown();  // not left half-built
+            else if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA))
+                DestroyWindow(hwnd);
         }
         throw;
     }
@@ -566,7 +569,8 @@ void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
     if (font) {
         // Controls that use the form's font follow it.
         for (const auto& control : state_->controls) {
-            if (!control->font && control->hwnd) SendMessageW(control->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+            if (!control->font && control->hwnd)
+                SendMessageW(control->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         }
         if (state_->font) DeleteObject(state_->font);
         state_->font = font;
@@ -589,8 +593,8 @@ void Form::SetTabOrder(const std::vector<const Control*>& order) {
     std::vector<std::weak_ptr<detail::ControlState>> chosen;
     for (const Control* control : order) {
         if (!control || !control->State() || !control->State()->hwnd || control->State()->form != state_.get())
-            throw UiError(kStatusInvalidArg, "SetTabOrder: every control must be a loaded control of form '" +
-                                                 objectName_ + "'");
+            throw UiError(kStatusInvalidArg,
+                          "SetTabOrder: every control must be a loaded control of form '" + objectName_ + "'");
         chosen.push_back(control->State());
     }
     // Tab walks this order (PreTranslate); the stacking keeps labels and

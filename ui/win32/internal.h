@@ -90,13 +90,13 @@ struct ControlState {
     Look look;
     Twips placed;  // on the form's client area
     std::string toolTip;
-    ui::Event<> click;      // Button, ComboBox (a choice from the list)
-    ui::Event<> change;     // TextBox, UpDown
-    ui::Event<> lostFocus;  // TextBox
-    std::string comboText;  // ComboBox: text shown when it is no item
+    ui::Event<> click;                    // Button, ComboBox (a choice from the list)
+    ui::Event<> change;                   // TextBox, UpDown
+    ui::Event<> lostFocus;                // TextBox
+    std::string comboText;                // ComboBox: text shown when it is no item
     int value = 0, lower = 0, upper = 0;  // UpDown
-    bool settingText = false;  // TextBox: a change by code, notified once by SetText
-    HFONT font = nullptr;      // owned; null: the form's
+    bool settingText = false;             // TextBox: a change by code, notified once by SetText
+    HFONT font = nullptr;                 // owned; null: the form's
 };
 
 struct FormState {
@@ -110,8 +110,8 @@ struct FormState {
     bool closing = false;  // a close is being decided or carried out
     HWND hwnd = nullptr;
     HWND toolTips = nullptr;
-    int busy = 0;          // window procedure calls of this form on the stack
-    HWND modalWindow = nullptr;  // the window whose ShowModal loop runs
+    int busy = 0;                 // window procedure calls of this form on the stack
+    HWND modalWindow = nullptr;   // the window whose ShowModal loop runs
     HWND activeBefore = nullptr;  // the thread's active window when a modal showing began
     std::uint64_t showSerial = 0;
     std::vector<HWND> disabledByModal;  // re-enabled before the window goes
@@ -125,8 +125,8 @@ struct FormState {
     int clientWidth = 0, clientHeight = 0;  // pixels
     double fontPoints = 9;
     std::optional<Rgb> background;
-    HFONT font = nullptr;       // the form's own, owned
-    HBRUSH backBrush = nullptr;  // owned
+    HFONT font = nullptr;                              // the form's own, owned
+    HBRUSH backBrush = nullptr;                        // owned
     std::vector<std::pair<COLORREF, HBRUSH>> brushes;  // control backgrounds, owned
     int nextId = 100;
 

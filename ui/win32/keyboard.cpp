@@ -68,7 +68,8 @@ void MoveInTabOrder(detail::FormState* form, HWND focus, bool back) {
     if (n == 0) return;
     std::ptrdiff_t at = -1;
     for (std::ptrdiff_t i = 0; i < n; ++i) {
-        if (focus && (ring[static_cast<std::size_t>(i)] == focus || IsChild(ring[static_cast<std::size_t>(i)], focus))) at = i;
+        if (focus && (ring[static_cast<std::size_t>(i)] == focus || IsChild(ring[static_cast<std::size_t>(i)], focus)))
+            at = i;
     }
     for (std::ptrdiff_t step = 1; step <= n; ++step) {
         const std::ptrdiff_t i = at < 0 ? (back ? n - step : step - 1) : ((at + (back ? -step : step)) % n + n) % n;

@@ -40,8 +40,8 @@ detail::FormState* OwnerForm() {
 
 Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<std::string_view> title) {
     detail::FormState* ownerForm = OwnerForm();
-    const win32::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons,
-                                        icon, ownerForm ? ownerForm->owner->ObjectName() : std::string()};
+    const win32::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon,
+                                        ownerForm ? ownerForm->owner->ObjectName() : std::string()};
     const win32::DriverHooks& hooks = win32::Hooks();
     auto record = [&](Answer answer) {
         if (hooks.record) hooks.record(request, answer);
@@ -56,9 +56,12 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
     if (hooks.shown) hooks.shown();
     const int chosen = MessageBoxW(owner, win32::Wide(request.text).c_str(), win32::Wide(request.title).c_str(), flags);
     Answer answer = FirstButton(buttons);
-    if (chosen == IDYES) answer = Answer::Yes;
-    else if (chosen == IDNO) answer = Answer::No;
-    else if (chosen == IDOK) answer = Answer::Ok;
+    if (chosen == IDYES)
+        answer = Answer::Yes;
+    else if (chosen == IDNO)
+        answer = Answer::No;
+    else if (chosen == IDOK)
+        answer = Answer::Ok;
     return record(answer);
 }
 

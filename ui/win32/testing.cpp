@@ -494,7 +494,8 @@ RECT VisibleRect(const ControlState* state) {
         // The window includes the list that drops down: what shows is the box.
         RECT box;
         SendMessageW(state->hwnd, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&box));
-        rect.bottom = rect.top + static_cast<LONG>(SendMessageW(state->hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
+        rect.bottom = rect.top +
+                      static_cast<LONG>(SendMessageW(state->hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)) + 6;
     }
     return rect;
 }
@@ -514,8 +515,10 @@ std::vector<Rgb> CountColours(HDC dc, HBITMAP bitmap, int width, int height) {
     for (std::uint32_t pixel : pixels) {
         pixel &= 0xFFFFFFu;
         auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
-        if (it == counts.end()) counts.emplace_back(pixel, 1);
-        else ++it->second;
+        if (it == counts.end())
+            counts.emplace_back(pixel, 1);
+        else
+            ++it->second;
     }
     std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     std::vector<Rgb> colours;

@@ -7,7 +7,7 @@
 
 static int events;
 
-static void sink(void *context, int32_t dispid, const char *event_name, const dg_variant *args, uint32_t argc) {
+static void sink(void* context, int32_t dispid, const char* event_name, const dg_variant* args, uint32_t argc) {
     (void)context;
     (void)args;
     printf("event %s dispid %d argc %u\n", event_name, (int)dispid, (unsigned)argc);
@@ -15,7 +15,7 @@ static void sink(void *context, int32_t dispid, const char *event_name, const dg
 }
 
 int main(void) {
-    dg_object *shift = NULL;
+    dg_object* shift = NULL;
     dg_status status = dg_create_object(DG_PROGID_CLSSHIFTCLASS, &shift);
     if (status < 0) {
         fprintf(stderr, "create failed 0x%08X: %s\n", (unsigned)status, dg_last_error());
