@@ -180,6 +180,64 @@ void Rc4(const unsigned char* key, std::size_t keyLength, unsigned char* data, s
 
 std::string PageText(std::uint32_t page) { return "page " + std::to_string(page); }
 
+// A row: column count, fixed fields, variable fields, then from the end the
+// null mask, the count of variable fields, their offsets (last first) and the
+// offset of the end of the data. `at` names the row in failures.
+std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariable, const unsigned char* r,
+                             std::size_t length, const std::string& at) {
+    if (length < 2) throw JetError(at + " is too short");
+    const std::size_t rowColumns = U16(r);
+    const std::size_t maskSize = (rowColumns + 7) / 8;
+    if (2 + maskSize > length) throw JetError(at + " is shorter than its null mask");
+    const std::size_t mask = length - maskSize;
+    std::size_t dataEnd = mask;
+    std::size_t varCount = 0;
+    std::vector<std::size_t> varOffsets;
+    if (hasVariable) {
+        if (mask < 4) throw JetError(at + " has no variable field table");
+        varCount = U16(r + mask - 2);
+        if (4 + 2 * varCount + 2 > mask) throw JetError(at + " has a variable field table larger than the row");
+        const std::size_t eodAt = mask - 4 - 2 * varCount;
+        dataEnd = eodAt;
+        for (std::size_t v = 0; v < varCount; ++v) varOffsets.push_back(U16(r + mask - 4 - 2 * v));
+        varOffsets.push_back(U16(r + eodAt));
+        for (std::size_t v = 0; v < varCount; ++v)
+            if (varOffsets[v] < 2 || varOffsets[v] > varOffsets[v + 1] || varOffsets[v + 1] > dataEnd)
+                throw JetError(at + ": variable field " + std::to_string(v) + " lies outside the row");
+    }
+    std::vector<Value> values;
+    values.reserve(columns.size());
+    for (const auto& c : columns) {
+        const bool present = static_cast<std::size_t>(c.number) < rowColumns &&
+                             (r[mask + static_cast<std::size_t>(c.number) / 8] >> (c.number % 8) & 1) != 0;
+        if (c.type == kJetBoolean) {
+            values.emplace_back(static_cast<std::int64_t>(present ? 1 : 0));
+        } else if (!present) {
+            values.emplace_back(Null{});
+        } else if (c.fixed) {
+            const std::size_t size = FixedSize(c.type);
+            const std::size_t from = 2 + static_cast<std::size_t>(c.fixedOffset);
+            if (size == 0) {
+                values.emplace_back(Null{});
+            } else if (from + size > dataEnd) {
+                throw JetError(at + ": the field of column '" + c.name + "' lies outside the row");
+            } else {
+                values.push_back(DecodeFixed(c.type, r + from));
+            }
+        } else if (static_cast<std::size_t>(c.varIndex) >= varCount) {
+            values.emplace_back(Null{});
+        } else {
+            const std::size_t from = varOffsets[static_cast<std::size_t>(c.varIndex)];
+            const std::size_t to = varOffsets[static_cast<std::size_t>(c.varIndex) + 1];
+            if (c.type == kJetText)
+                values.emplace_back(DecodeText(r + from, to - from));
+            else
+                values.emplace_back(Null{});
+        }
+    }
+    return values;
+}
+
 }  // namespace
 
 HeaderInfo ClassifyHeader(std::string_view head) {
@@ -352,37 +410,60 @@ std::vector<std::uint32_t> Reader::DataPages(const Definition& def) const {
     return pages;
 }
 
+struct Reader::RowSlot {
+    const unsigned char* page;
+    std::uint16_t raw;  // the row table's entry: offset and flags
+    std::size_t start, end;
+};
+
+Reader::RowSlot Reader::Slot(const Definition& def, std::uint32_t pageNumber, unsigned row,
+                             const std::string& where) const {
+    const unsigned char* p = Page(pageNumber, where);
+    const std::size_t rows = U16(p + kRowCountOffset);
+    const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
+    const std::string at = where + ": row " + std::to_string(row) + " of " + PageText(pageNumber);
+    if (p[0] != kPageData || U32(p + 4) != def.page || rowsEnd > kPageSize)
+        throw JetError(at + " is on no data page of this table");
+    if (row >= rows) throw JetError(at + " does not exist");
+    const std::uint16_t raw = U16(p + kRowTableOffset + 2 * row);
+    const std::size_t start = raw & kRowOffsetMask;
+    const std::size_t end = row == 0 ? kPageSize : U16(p + kRowTableOffset + 2 * (row - 1)) & kRowOffsetMask;
+    if ((raw & kRowDeleted) == 0 && (start < rowsEnd || end > kPageSize || end <= start))
+        throw JetError(at + " lies outside its page");
+    return RowSlot{p, raw, start, end};
+}
+
+std::pair<std::uint32_t, unsigned> Reader::ForwardTarget(const RowSlot& slot, std::uint32_t pageNumber, unsigned row,
+                                                         const std::string& where) {
+    if (slot.end - slot.start < 4)
+        throw JetError(where + ": the moved row " + std::to_string(row) + " of " + PageText(pageNumber) +
+                       " has no complete pointer");
+    const unsigned char* q = slot.page + slot.start;
+    return {U32(q) >> 8, q[0]};
+}
+
+Reader::RowSlot Reader::FollowForwarding(const Definition& def, RowSlot slot, std::uint32_t& page, unsigned& row,
+                                         const std::string& where) const {
+    const std::uint32_t firstPage = page;
+    const unsigned firstRow = row;
+    for (int hop = 0; (slot.raw & kRowForwarded) != 0; ++hop) {
+        if (hop == kMaxForwardHops)
+            throw JetError(where + ": the moved row " + std::to_string(firstRow) + " of " + PageText(firstPage) +
+                           " forwards more than " + std::to_string(kMaxForwardHops) + " times");
+        const auto target = ForwardTarget(slot, page, row, where);
+        page = target.first;
+        row = target.second;
+        slot = Slot(def, page, row, where);
+        if (slot.end > kPageSize || slot.end <= slot.start ||
+            slot.start < kRowTableOffset + 2 * static_cast<std::size_t>(U16(slot.page + kRowCountOffset)))
+            throw JetError(where + ": row " + std::to_string(row) + " of " + PageText(page) + " lies outside its page");
+    }
+    return slot;
+}
+
 std::vector<std::vector<Value>> Reader::ReadRows(const Definition& def) const {
     const std::string where = def.name + " (definition at " + PageText(def.page) + ")";
     const std::vector<std::uint32_t> pages = DataPages(def);
-
-    struct Slot {
-        const unsigned char* page;
-        std::uint16_t raw;
-        std::size_t start, end;
-    };
-    auto slot = [&](std::uint32_t pageNumber, unsigned row) {
-        const unsigned char* p = Page(pageNumber, where);
-        const std::size_t rows = U16(p + kRowCountOffset);
-        const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
-        const std::string at = where + ": row " + std::to_string(row) + " of " + PageText(pageNumber);
-        if (p[0] != kPageData || U32(p + 4) != def.page || rowsEnd > kPageSize)
-            throw JetError(at + " is on no data page of this table");
-        if (row >= rows) throw JetError(at + " does not exist");
-        const std::uint16_t raw = U16(p + kRowTableOffset + 2 * row);
-        const std::size_t start = raw & kRowOffsetMask;
-        const std::size_t end = row == 0 ? kPageSize : U16(p + kRowTableOffset + 2 * (row - 1)) & kRowOffsetMask;
-        if ((raw & kRowDeleted) == 0 && (start < rowsEnd || end > kPageSize || end <= start))
-            throw JetError(at + " lies outside its page");
-        return Slot{p, raw, start, end};
-    };
-    auto forwardTarget = [&](const Slot& s, std::uint32_t pageNumber, unsigned row) {
-        if (s.end - s.start < 4)
-            throw JetError(where + ": the moved row " + std::to_string(row) + " of " + PageText(pageNumber) +
-                           " has no complete pointer");
-        const unsigned char* q = s.page + s.start;
-        return std::pair<std::uint32_t, unsigned>(U32(q) >> 8, q[0]);
-    };
 
     // A row that moved to another page leaves a pointer behind; the moved
     // row itself is read only through that pointer, never on its own.
@@ -390,90 +471,23 @@ std::vector<std::vector<Value>> Reader::ReadRows(const Definition& def) const {
     for (const std::uint32_t page : pages) {
         const std::size_t rows = U16(Page(page, where) + kRowCountOffset);
         for (unsigned row = 0; row < rows; ++row) {
-            const Slot s = slot(page, row);
-            if ((s.raw & (kRowDeleted | kRowForwarded)) == kRowForwarded) targets.insert(forwardTarget(s, page, row));
+            const RowSlot s = Slot(def, page, row, where);
+            if ((s.raw & (kRowDeleted | kRowForwarded)) == kRowForwarded)
+                targets.insert(ForwardTarget(s, page, row, where));
         }
     }
-    auto isTarget = [&](std::uint32_t page, unsigned row) { return targets.count({page, row}) != 0; };
 
     std::vector<std::vector<Value>> out;
     for (const std::uint32_t page : pages) {
         const std::size_t rows = U16(Page(page, where) + kRowCountOffset);
         for (unsigned row = 0; row < rows; ++row) {
-            Slot s = slot(page, row);
-            if ((s.raw & kRowDeleted) != 0 || isTarget(page, row)) continue;
+            const RowSlot first = Slot(def, page, row, where);
+            if ((first.raw & kRowDeleted) != 0 || targets.count({page, row}) != 0) continue;
             std::uint32_t atPage = page;
             unsigned atRow = row;
-            for (int hop = 0; (s.raw & kRowForwarded) != 0; ++hop) {
-                if (hop == kMaxForwardHops)
-                    throw JetError(where + ": the moved row " + std::to_string(row) + " of " + PageText(page) +
-                                   " forwards more than " + std::to_string(kMaxForwardHops) + " times");
-                const auto target = forwardTarget(s, atPage, atRow);
-                atPage = target.first;
-                atRow = target.second;
-                s = slot(atPage, atRow);
-                if (s.end > kPageSize || s.end <= s.start ||
-                    s.start < kRowTableOffset + 2 * static_cast<std::size_t>(U16(s.page + kRowCountOffset)))
-                    throw JetError(where + ": row " + std::to_string(atRow) + " of " + PageText(atPage) +
-                                   " lies outside its page");
-            }
+            const RowSlot s = FollowForwarding(def, first, atPage, atRow, where);
             const std::string at = where + ": row " + std::to_string(atRow) + " of " + PageText(atPage);
-            const unsigned char* r = s.page + s.start;
-            const std::size_t length = s.end - s.start;
-            // Row: column count, fixed fields, variable fields, then from the
-            // end: the null mask, the count of variable fields, their offsets
-            // (last first) and the offset of the end of the data.
-            if (length < 2) throw JetError(at + " is too short");
-            const std::size_t rowColumns = U16(r);
-            const std::size_t maskSize = (rowColumns + 7) / 8;
-            if (2 + maskSize > length) throw JetError(at + " is shorter than its null mask");
-            const std::size_t mask = length - maskSize;
-            std::size_t dataEnd = mask;
-            std::size_t varCount = 0;
-            std::vector<std::size_t> varOffsets;
-            if (def.hasVariable) {
-                if (mask < 4) throw JetError(at + " has no variable field table");
-                varCount = U16(r + mask - 2);
-                if (4 + 2 * varCount + 2 > mask) throw JetError(at + " has a variable field table larger than the row");
-                const std::size_t eodAt = mask - 4 - 2 * varCount;
-                dataEnd = eodAt;
-                for (std::size_t v = 0; v < varCount; ++v) varOffsets.push_back(U16(r + mask - 4 - 2 * v));
-                varOffsets.push_back(U16(r + eodAt));
-                for (std::size_t v = 0; v < varCount; ++v)
-                    if (varOffsets[v] < 2 || varOffsets[v] > varOffsets[v + 1] || varOffsets[v + 1] > dataEnd)
-                        throw JetError(at + ": variable field " + std::to_string(v) + " lies outside the row");
-            }
-            std::vector<Value> values;
-            values.reserve(def.columns.size());
-            for (const auto& c : def.columns) {
-                const bool present = static_cast<std::size_t>(c.number) < rowColumns &&
-                                     (r[mask + static_cast<std::size_t>(c.number) / 8] >> (c.number % 8) & 1) != 0;
-                if (c.type == kJetBoolean) {
-                    values.emplace_back(static_cast<std::int64_t>(present ? 1 : 0));
-                } else if (!present) {
-                    values.emplace_back(Null{});
-                } else if (c.fixed) {
-                    const std::size_t size = FixedSize(c.type);
-                    const std::size_t from = 2 + static_cast<std::size_t>(c.fixedOffset);
-                    if (size == 0) {
-                        values.emplace_back(Null{});
-                    } else if (from + size > dataEnd) {
-                        throw JetError(at + ": the field of column '" + c.name + "' lies outside the row");
-                    } else {
-                        values.push_back(DecodeFixed(c.type, r + from));
-                    }
-                } else if (static_cast<std::size_t>(c.varIndex) >= varCount) {
-                    values.emplace_back(Null{});
-                } else {
-                    const std::size_t from = varOffsets[static_cast<std::size_t>(c.varIndex)];
-                    const std::size_t to = varOffsets[static_cast<std::size_t>(c.varIndex) + 1];
-                    if (c.type == kJetText)
-                        values.emplace_back(DecodeText(r + from, to - from));
-                    else
-                        values.emplace_back(Null{});
-                }
-            }
-            out.push_back(std::move(values));
+            out.push_back(DecodeRow(def.columns, def.hasVariable, s.page + s.start, s.end - s.start, at));
         }
     }
     return out;

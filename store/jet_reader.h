@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "store/errors.h"
@@ -99,6 +100,14 @@ private:
     Definition ReadDefinition(std::uint32_t page, std::string_view what) const;
     std::vector<std::uint32_t> DataPages(const Definition& def) const;
     std::vector<std::vector<Value>> ReadRows(const Definition& def) const;
+    struct RowSlot;  // where one row lies on its page
+    RowSlot Slot(const Definition& def, std::uint32_t page, unsigned row, const std::string& where) const;
+    static std::pair<std::uint32_t, unsigned> ForwardTarget(const RowSlot& slot, std::uint32_t page, unsigned row,
+                                                            const std::string& where);
+    // Follows a moved row's pointers (at most kMaxForwardHops) to where it
+    // lies; page and row name that place afterwards.
+    RowSlot FollowForwarding(const Definition& def, RowSlot slot, std::uint32_t& page, unsigned& row,
+                             const std::string& where) const;
     const unsigned char* Page(std::uint32_t page, std::string_view what) const;
 
     std::string bytes_;
