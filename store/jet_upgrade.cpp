@@ -100,21 +100,10 @@ void BuildDatabase(const std::string& dataSource, const std::vector<jet::Table>&
     }
 }
 
-}  // namespace
-
-void UpgradeJetDatabase(const ConnectionText& source) {
-    const std::string& name = source.dataSource;
-    const auto [stem, extension] = SplitExtension(name);
+// Reads the Jet file while the upgrade lock is held. False when it is no Jet
+// file any more: another process upgraded it meanwhile.
+bool ReadJetFile(const std::string& name, const std::string& stem, std::string& bytes) {
     std::string error;
-
-    const auto lock = platform::UpgradeLock::Acquire(name, kBusyTimeoutMs, error);
-    if (!lock)
-        throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
-    // Replaced while this process waited: upgraded by the one that held the
-    // lock. It is not opened here (the upgrading process may be using it).
-    if (!lock->StillTheSameFile()) return;
-
-    std::string bytes;
     switch (platform::ReadUnshared(name, stem + ".ldb", bytes, error)) {
         case platform::ReadResult::kRead: break;
         case platform::ReadResult::kInUse:
@@ -126,13 +115,16 @@ void UpgradeJetDatabase(const ConnectionText& source) {
             throw StoreError(name + " is a Jet database from an earlier installation and cannot be read: " + error);
     }
     const jet::HeaderInfo header = jet::ClassifyHeader(bytes);
-    if (header.kind == jet::FileKind::kNotJet) return;  // another process upgraded it meanwhile
+    if (header.kind == jet::FileKind::kNotJet) return false;
     if (header.kind != jet::FileKind::kJet4)
         throw StoreError(name + " is a Jet (Microsoft Access) database from an earlier installation, " +
                          jet::DescribeKind(header) +
                          ". Only Jet 4 databases are upgraded; the file was left as it was. Move the file aside to "
                          "start with a new database.");
+    return true;
+}
 
+std::vector<jet::Table> ReadCarriedTables(const std::string& name, const std::string& bytes) {
     std::vector<jet::Table> tables;
     try {
         const jet::Reader reader(bytes);
@@ -144,17 +136,23 @@ void UpgradeJetDatabase(const ConnectionText& source) {
                          "left as it was: " +
                          e.what());
     }
+    return tables;
+}
 
-    // The new database is built under a temporary name beside the old file;
-    // one left by an upgrade that was cut short is ours to replace (we hold
-    // the lock).
+// Builds the new database under a temporary name beside the old file, keeps
+// the old bytes under the first free name, then puts the new file in place.
+// A failure removes both and leaves the old file as it was. One temporary
+// file left by an upgrade that was cut short is ours to replace (the caller
+// holds the lock).
+void ReplaceWithUpgrade(const std::string& name, const std::string& stem, const std::string& extension,
+                        const std::string& bytes, const std::vector<jet::Table>& tables) {
     const std::string temporary = name + ".upgrading";
     std::string backup;
+    std::string error;
     platform::RemoveFile(temporary);
     try {
         BuildDatabase(temporary, tables);
         if (!platform::FlushFile(temporary, error)) throw StoreError(error);
-        // The old file, byte for byte, under the first free name.
         for (int n = 1;; ++n) {
             if (n > 1000) throw StoreError("no free name for the copy of the old file");
             const std::string candidate = stem + ".jet" + (n > 1 ? "." + std::to_string(n) : "") + extension;
@@ -174,6 +172,25 @@ void UpgradeJetDatabase(const ConnectionText& source) {
         throw StoreError("The upgrade of the Jet database " + name +
                          " from an earlier installation failed, and the file was left as it was: " + e.what());
     }
+}
+
+}  // namespace
+
+void UpgradeJetDatabase(const ConnectionText& source) {
+    const std::string& name = source.dataSource;
+    const auto [stem, extension] = SplitExtension(name);
+    std::string error;
+
+    const auto lock = platform::UpgradeLock::Acquire(name, kBusyTimeoutMs, error);
+    if (!lock)
+        throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
+    // Replaced while this process waited: upgraded by the one that held the
+    // lock. It is not opened here (the upgrading process may be using it).
+    if (!lock->StillTheSameFile()) return;
+
+    std::string bytes;
+    if (!ReadJetFile(name, stem, bytes)) return;  // another process upgraded it meanwhile
+    ReplaceWithUpgrade(name, stem, extension, bytes, ReadCarriedTables(name, bytes));
 }
 
 }  // namespace dg::store
