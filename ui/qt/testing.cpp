@@ -27,7 +27,7 @@
 #include <exception>
 
 #include "ui/app.h"
-#include "ui/testing_log.h"
+#include "ui/testing_shared.h"
 #include "ui/qt/internal.h"
 
 namespace dg::ui::testing {
@@ -492,22 +492,11 @@ std::vector<Rgb> ColoursOf(const std::string& control) {
     QImage image(widget->size(), QImage::Format_RGB32);
     image.fill(Qt::black);
     widget->render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-    std::vector<std::pair<QRgb, int>> counts;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y) & 0xFFFFFFu;
-            auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
-            if (it == counts.end())
-                counts.emplace_back(pixel, 1);
-            else
-                ++it->second;
-        }
-    }
-    std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    for (const auto& [pixel, count] : counts)
-        colours.push_back(Rgb{static_cast<std::uint8_t>(qRed(pixel)), static_cast<std::uint8_t>(qGreen(pixel)),
-                              static_cast<std::uint8_t>(qBlue(pixel))});
-    return colours;
+    std::vector<std::uint32_t> pixels;
+    pixels.reserve(static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.height()));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) pixels.push_back(image.pixel(x, y));
+    return shared::ColoursByUse(pixels);
 }
 
 bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {

@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "ui/app.h"
-#include "ui/testing_log.h"
+#include "ui/testing_shared.h"
 #include "ui/win32/internal.h"
 #include "ui/win32/testing_png.h"
 
@@ -511,21 +511,7 @@ std::vector<Rgb> CountColours(HDC dc, HBITMAP bitmap, int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    std::vector<std::pair<std::uint32_t, int>> counts;
-    for (std::uint32_t pixel : pixels) {
-        pixel &= 0xFFFFFFu;
-        auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
-        if (it == counts.end())
-            counts.emplace_back(pixel, 1);
-        else
-            ++it->second;
-    }
-    std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    std::vector<Rgb> colours;
-    for (const auto& [pixel, count] : counts)
-        colours.push_back(Rgb{static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
-                              static_cast<std::uint8_t>(pixel)});
-    return colours;
+    return shared::ColoursByUse(pixels);
 }
 }  // namespace
 

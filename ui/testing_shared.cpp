@@ -1,5 +1,6 @@
-#include "ui/testing_log.h"
+#include "ui/testing_shared.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <vector>
@@ -44,6 +45,24 @@ void ClearLog() {
     L().answers.clear();
     L().messages.clear();
     L().errors.clear();
+}
+
+std::vector<Rgb> ColoursByUse(const std::vector<std::uint32_t>& pixels) {
+    std::vector<std::pair<std::uint32_t, int>> counts;
+    for (std::uint32_t pixel : pixels) {
+        pixel &= 0xFFFFFFu;
+        auto it = std::find_if(counts.begin(), counts.end(), [pixel](const auto& c) { return c.first == pixel; });
+        if (it == counts.end())
+            counts.emplace_back(pixel, 1);
+        else
+            ++it->second;
+    }
+    std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<Rgb> colours;
+    for (const auto& [pixel, count] : counts)
+        colours.push_back(Rgb{static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
+                              static_cast<std::uint8_t>(pixel)});
+    return colours;
 }
 
 }  // namespace shared
