@@ -14,6 +14,14 @@ export LC_ALL=C.UTF-8
 
 step() { printf '\n== %s (at %s s)\n' "$*" "$(($(date +%s) - started))"; }
 
+# Refreshes the package indexes. A mirror caught mid-sync fails one index
+# while the rest arrive; apt then keeps the old copy of that one, and the
+# install that follows tells whether what is there is enough.
+apt_update() {
+    apt-get -o DPkg::Lock::Timeout=600 update -qq || apt-get -o DPkg::Lock::Timeout=600 update -qq ||
+        echo "apt-get update failed; going on with the package indexes this machine has" >&2
+}
+
 # Another apt or dpkg run may hold the lock for a while: wait for it.
 apt_get() {
     tries=0
@@ -36,7 +44,7 @@ export DEBIAN_FRONTEND=noninteractive
 updated=""
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    apt_get update -qq
+    apt_update
     updated=1
 fi
 missing=""
@@ -45,7 +53,7 @@ for p in $WINDOWS_PACKAGES; do
 done
 if [ -n "$missing" ]; then
     echo "installing:$missing"
-    [ -n "$updated" ] || apt_get update -qq
+    [ -n "$updated" ] || apt_update
     apt_get install -y -qq --no-install-recommends $missing
 else
     echo "all installed"
@@ -75,7 +83,7 @@ if ! cmp -s "$new_sources" "$target"; then
     rm -f "$srclist" "$srcline"
     cp "$new_sources" "$target"
     chmod 644 "$target"
-    apt_get update -qq
+    apt_update
 fi
 rm -f "$new_sources"
 
