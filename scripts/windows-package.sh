@@ -2,7 +2,11 @@
 # Packs the Windows build into build-windows/Dutygate-<version>-windows.zip:
 #   x86/Dutygate.dll  x86/Dutygate.manifest
 #   x64/Dutygate.dll  x64/Dutygate.manifest
-#   Dutygate.idl  README.txt  LICENSE  THIRD-PARTY.txt  sample.vbs
+#   Dutygate.idl  Dutygate.wxs  README.txt  LICENSE  THIRD-PARTY.txt  sample.vbs
+# and beside it Dutygate-<version>-x64.msi and -x86.msi (scripts/windows-msi.py),
+# after checking each DLL's imports against the Windows floor; signs the
+# DLLs and then the packages where a certificate is named
+# (scripts/sign-windows.sh).
 # and then checks what it packed: the file list, each DLL's size, the sample
 # being ASCII, and each manifest parsing as XML with the CLSIDs and ProgIDs
 # of the class table. Run after both bitnesses are built (scripts/windows.sh
@@ -17,8 +21,11 @@ zipfile=$out/Dutygate-$version-windows.zip
 # Each DLL in the zip stays below this many bytes (2.5 MB).
 max_dll_bytes=2500000
 
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
+# The staged files stay in build-windows/package/: the packages are built
+# from them, and the installer tests build their lower version from them.
+stage=$out/package
+rm -rf "$stage"
+mkdir -p "$stage"
 for arch in x86 x64; do
     case $arch in
         x86) strip=i686-w64-mingw32-strip ;;
@@ -35,11 +42,24 @@ for arch in x86 x64; do
 done
 cp component/Dutygate.idl "$stage/"
 
+# Every DLL import needs a Windows no newer than the floor.
+python3 scripts/windows-imports.py "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll"
+
+# Signed where a certificate is named: the DLLs now, the packages built from
+# them below.
+signing=1
+scripts/sign-windows.sh "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" || {
+    [ $? -eq 3 ] || exit 1
+    signing=""
+}
+# The fragment for integrators' installers, as the build wrote it.
+crlf() { sed 's/\r*$/\r/' "$1"; }
+crlf "$out/x64/Dutygate.wxs" >"$stage/Dutygate.wxs"
+
 # Texts a plant opens in Notepad get Windows line ends. Those with Chinese
 # text are UTF-8 with a byte-order mark: Notepad before Windows 10 1903 reads
 # a file without one in the ANSI code page (GBK on a Chinese system) and
 # shows UTF-8 Chinese as mojibake; with the mark every version reads UTF-8.
-crlf() { sed 's/\r*$/\r/' "$1"; }
 bom_crlf() { printf '\357\273\277'; crlf "$1"; }
 bom_crlf component/win32/package/README.txt >"$stage/README.txt"
 bom_crlf THIRD-PARTY.txt >"$stage/THIRD-PARTY.txt"
@@ -50,7 +70,17 @@ crlf component/win32/package/sample.vbs >"$stage/sample.vbs"
 
 rm -f "$zipfile"
 (cd "$stage" && cmake -E tar cf "$zipfile" --format=zip -- \
-    x86 x64 Dutygate.idl README.txt LICENSE THIRD-PARTY.txt sample.vbs)
+    x86 x64 Dutygate.idl Dutygate.wxs README.txt LICENSE THIRD-PARTY.txt sample.vbs)
+
+# The Windows Installer packages, from the same staged files.
+python3 scripts/windows-msi.py "$stage" "$out/x64/Dutygate.wxs" "$version" "$out"
+msis="$out/Dutygate-$version-x64.msi $out/Dutygate-$version-x86.msi"
+if [ -n "$signing" ]; then
+    # shellcheck disable=SC2086
+    scripts/sign-windows.sh $msis
+else
+    echo "package: unsigned (no certificate named; see scripts/sign-windows.sh)"
+fi
 
 # ---- check the zip ----
 # A zip that fails the check is removed: nothing half-right is left to ship.
@@ -83,7 +113,7 @@ libid = guid("kLibId").upper()
 z = zipfile.ZipFile(zip_path)
 names = set(z.namelist())
 wanted = {"x86/Dutygate.dll", "x86/Dutygate.manifest", "x64/Dutygate.dll", "x64/Dutygate.manifest",
-          "Dutygate.idl", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs"}
+          "Dutygate.idl", "Dutygate.wxs", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs"}
 check(wanted <= names, "missing from the zip: %s" % sorted(wanted - names))
 
 asm = "{urn:schemas-microsoft-com:asm.v1}"
@@ -125,7 +155,7 @@ for p in problems:
 sys.exit(1 if problems else 0)
 EOF
 then
-    rm -f "$zipfile"
+    rm -f "$zipfile" $msis
     echo "windows-package: the check failed; no package made" >&2
     exit 1
 fi

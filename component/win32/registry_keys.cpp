@@ -7,6 +7,7 @@
 
 #include "component/class_table.h"
 #include "component/guid.h"
+#include "component/win32/class_keys.h"
 #include "component/win32/module.h"
 #include "component/win32/win_guid.h"
 
@@ -111,32 +112,6 @@ std::wstring LibLocaleKey(LCID lcid, const wchar_t* sysKind = kOwnSysKindName) {
     return LibKey() + L"\\" + Wide(kLibVersionText) + L"\\" + text + L"\\" + sysKind;
 }
 
-// The keys that registration writes for each class, as data: registering
-// writes them, unregistering removes the two roots they hang from, and the
-// other-view check looks for the other bitness's server entry among them.
-enum class KeyRoot { kClass, kProgId };  // CLSID\{clsid} in our own view; the shared ProgID key
-enum class Content { kNone, kProgId, kServerPath, kApartment, kLibId, kLibVersion, kClsid };
-struct KeySpec {
-    KeyRoot root;
-    const wchar_t* subkey;  // "" for the root itself
-    const wchar_t* value;   // nullptr for the key's default value
-    Content content;
-};
-constexpr KeySpec kClassKeys[] = {
-    {KeyRoot::kClass, L"", nullptr, Content::kProgId},
-    {KeyRoot::kClass, L"\\InprocServer32", nullptr, Content::kServerPath},
-    {KeyRoot::kClass, L"\\InprocServer32", L"ThreadingModel", Content::kApartment},
-    {KeyRoot::kClass, L"\\ProgID", nullptr, Content::kProgId},
-    {KeyRoot::kClass, L"\\VersionIndependentProgID", nullptr, Content::kProgId},
-    {KeyRoot::kClass, L"\\TypeLib", nullptr, Content::kLibId},
-    {KeyRoot::kClass, L"\\VERSION", nullptr, Content::kLibVersion},
-    {KeyRoot::kClass, L"\\Programmable", nullptr, Content::kNone},
-    {KeyRoot::kProgId, L"", nullptr, Content::kProgId},
-    {KeyRoot::kProgId, L"\\CLSID", nullptr, Content::kClsid},
-};
-// The entry whose presence in a view says that a bitness registers the class.
-constexpr const KeySpec& kServerKey = kClassKeys[1];
-
 std::wstring RootKey(const ClassInfo& cls, KeyRoot root) {
     return std::wstring(kClasses) + (root == KeyRoot::kClass ? L"CLSID\\" + GuidText(*cls.clsid) : Wide(cls.progid));
 }
@@ -158,11 +133,12 @@ std::wstring ContentText(Content content, const ClassInfo& cls, const std::wstri
 
 void WriteClass(HKEY root, const ClassInfo& cls, const std::wstring& serverPath) {
     for (const KeySpec& spec : kClassKeys) {
-        const std::wstring key = RootKey(cls, spec.root) + spec.subkey;
+        const std::wstring key = RootKey(cls, spec.root) + Wide(spec.subkey);
         if (spec.content == Content::kNone)
             CreateKey(root, key, ViewOf(spec.root));
         else
-            SetValue(root, key, spec.value, ContentText(spec.content, cls, serverPath), ViewOf(spec.root));
+            SetValue(root, key, spec.value ? Wide(spec.value).c_str() : nullptr,
+                     ContentText(spec.content, cls, serverPath), ViewOf(spec.root));
     }
 }
 
@@ -198,7 +174,7 @@ HRESULT RemoveAll(Scope scope) {
         // for both bitnesses, this finds nothing of ours.
         DeleteTree(root, RootKey(cls, KeyRoot::kClass), own);
         const bool otherHasClass = other != 0 &&
-                                   KeyExists(root, RootKey(cls, kServerKey.root) + kServerKey.subkey, other);
+                                   KeyExists(root, RootKey(cls, ServerKey().root) + Wide(ServerKey().subkey), other);
         if (!otherHasClass) DeleteTree(root, RootKey(cls, KeyRoot::kProgId));
     }
     // The other bitness registers the library while its file is named in

@@ -36,7 +36,13 @@ std::wstring ExeDir() {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return std::filesystem::path(path).parent_path().wstring();
 }
-std::wstring OwnDll() { return ExeDir() + L"\\Dutygate.dll"; }
+// DG_INSTALLED_DLL: the DLL as an installer put it, registered already; the
+// suite then neither registers nor unregisters it.
+std::wstring InstalledDll() {
+    wchar_t path[MAX_PATH] = L"";
+    return GetEnvironmentVariableW(L"DG_INSTALLED_DLL", path, MAX_PATH) ? path : L"";
+}
+std::wstring OwnDll() { return InstalledDll().empty() ? ExeDir() + L"\\Dutygate.dll" : InstalledDll(); }
 std::wstring OtherDll() { return ExeDir() + (kWin64 ? L"\\..\\x86\\Dutygate.dll" : L"\\..\\x64\\Dutygate.dll"); }
 // The Unix path of a source file as Wine shows it.
 std::wstring SourceFile(const char* unixPath) {
@@ -254,14 +260,14 @@ protected:
                 ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(c), view));
         }
 #else
-        ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
+        if (InstalledDll().empty()) ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
 #endif
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     }
     void TearDown() override {
         CoUninitialize();
 #ifndef DG_REGISTRATION_FREE
-        EXPECT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
+        if (InstalledDll().empty()) EXPECT_EQ(Regsvr32(L"/u", OwnDll()), 0u);
 #else
         // Wine's type library marshaller registers the library it finds
         // through the activation context: leave the registry as it was.
