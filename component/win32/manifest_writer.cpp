@@ -4,7 +4,10 @@
 // with nothing in the registry. Runs at build time, for the bitness it was
 // built for (under Wine when cross-building), like the type library writer.
 //
-//   manifest_writer <output.manifest>
+//   manifest_writer <output.manifest> [x86|amd64]
+//
+// The bitness defaults to the writer's own; a 64-bit writer also writes the
+// x86 manifest where 32-bit programs cannot run at build time.
 #include <cstdio>
 #include <string>
 
@@ -24,15 +27,13 @@ using namespace dg::component;
 constexpr const char* kTypeLibMarshaller = "{00020424-0000-0000-C000-000000000046}";
 constexpr const char* kIidDispatch = "{00020400-0000-0000-C000-000000000046}";
 
-std::string Manifest() {
+std::string Manifest(const std::string& arch) {
     const std::string tlbid = FormatGuid(kLibId);
-    const char* arch = sizeof(void*) == 8 ? "amd64" : "x86";
     std::string text =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
         "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\r\n"
         "  <assemblyIdentity type=\"win32\" name=\"Dutygate\" version=\"" DG_ASSEMBLY_VERSION
-        "\" processorArchitecture=\"" +
-        std::string(arch) + "\"/>\r\n  <file name=\"Dutygate.dll\">\r\n";
+        "\" processorArchitecture=\"" + arch + "\"/>\r\n  <file name=\"Dutygate.dll\">\r\n";
     for (const ClassInfo& c : Classes()) {
         text += "    <comClass clsid=\"" + FormatGuid(*c.clsid) + "\" progid=\"" + c.progid +
                 "\" threadingModel=\"Apartment\" tlbid=\"" + tlbid + "\" description=\"" + c.name + "\"/>\r\n";
@@ -50,11 +51,12 @@ std::string Manifest() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: manifest_writer <output.manifest>\n");
+    const std::string arch = argc == 3 ? argv[2] : sizeof(void*) == 8 ? "amd64" : "x86";
+    if (argc < 2 || argc > 3 || (arch != "x86" && arch != "amd64")) {
+        std::fprintf(stderr, "usage: manifest_writer <output.manifest> [x86|amd64]\n");
         return 2;
     }
-    const std::string text = Manifest();
+    const std::string text = Manifest(arch);
     std::FILE* out = std::fopen(argv[1], "wb");
     if (out == nullptr) {
         std::perror(argv[1]);
