@@ -37,7 +37,8 @@ apt_get() {
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools \
 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
 wine wine64 wine32:i386 xvfb xauth fonts-wqy-microhei fonts-wine zip \
-gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache python3"
+gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache python3 \
+wixl msitools osslsigncode openssl"
 
 step "packages"
 export DEBIAN_FRONTEND=noninteractive
@@ -283,6 +284,29 @@ timeout 60 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
 
 step "package"
 "$root/scripts/windows-package.sh" "$out" || status=1
+
+# The packages as integrators and plants meet them: the import gate, signing
+# and the fragment, then msiexec in a prefix of its own. Each prints
+# 'N passed, N failed'.
+version=$(sed -n 's/^project(Dutygate VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+for t in package_test msi_test; do
+    [ "$status" -eq 0 ] || break
+    step "$t"
+    log="$out/$t.log"
+    python3 "$root/tests/msi/$t.py" "$out" "$version" 2>&1 | tee "$log" || true
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        echo "$t: no summary" >&2
+        status=1
+        continue
+    fi
+    ok=${line%% passed*}
+    bad=${line#* passed, }
+    bad=${bad%% failed*}
+    passed=$((passed + ok))
+    failed=$((failed + bad))
+    summary="$summary $t: $line;"
+done
 
 printf '\n== Windows build and tests took %s s\n' "$(($(date +%s) - started))"
 echo "==${summary}${not_run}"
