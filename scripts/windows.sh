@@ -194,7 +194,7 @@ echo "Xvfb on $DISPLAY"
 
 rm -rf "$WINEPREFIX"
 # No Mono or Gecko: their install prompt would wait for an answer.
-WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot -i >"$out/wineboot.log" 2>&1 || {
+WINEDLLOVERRIDES="mscoree,mshtml=" "$wine64" wineboot -i >"$out/wineboot.log" 2>&1 || {
     echo "creating the Wine prefix failed; see $out/wineboot.log" >&2
     exit 1
 }
