@@ -119,6 +119,8 @@ def build(arch, stage, fragment, file_version, out_dir, version):
                 "-D", "FileVersion=" + file_version, "-o", msi, product, linked)
         finally:
             os.remove(linked)
+        if not os.path.exists(msi):
+            sys.exit("windows-msi: wixl wrote no %s" % msi)
         codepage = os.path.join(tmp, "_ForceCodepage.idt")
         with open(codepage, "w", newline="") as f:
             f.write("\r\n\r\n936\t_ForceCodepage\r\n")
@@ -180,6 +182,7 @@ def main():
     stage, fragment, out_dir = (os.path.abspath(p) for p in (stage, fragment, out_dir))
     version = sys.argv[5] if len(sys.argv) == 6 else product_version(file_version)
     os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+    os.makedirs(out_dir, exist_ok=True)
     for arch in ("x64", "x86"):
         build(arch, stage, fragment, file_version, out_dir, version)
 

@@ -15,7 +15,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
-out=${1:-$root/build-windows}
+out=$(cd "${1:-$root/build-windows}" && pwd)
 version=$(sed -n 's/^project(Dutygate VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zipfile=$out/Dutygate-$version-windows.zip
 # Each DLL in the zip stays below this many bytes (2.5 MB).

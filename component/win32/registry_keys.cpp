@@ -147,8 +147,12 @@ HRESULT RegisterTypeLibrary(Scope scope, const std::wstring& path) {
     HRESULT hr = OwnTypeLib(&lib);
     if (FAILED(hr)) return hr;
     std::wstring file = path;
-    hr = scope == Scope::User ? RegisterTypeLibForUser(lib, file.data(), nullptr)
-                              : RegisterTypeLib(lib, file.data(), nullptr);
+    // The library has no help file: an empty help folder, where none would
+    // make the runtime name the DLL's own folder, which differs per bitness
+    // in the one key both share.
+    wchar_t noHelp[] = L"";
+    hr = scope == Scope::User ? RegisterTypeLibForUser(lib, file.data(), noHelp)
+                              : RegisterTypeLib(lib, file.data(), noHelp);
     lib->Release();
     return hr;
 }

@@ -4,16 +4,20 @@
 // packages build on it, and integrators include it in their own installers.
 // Runs at build time like the other writers.
 //
-//   wix_writer <output.wxs>
+//   wix_writer <output.wxs> <Dutygate.tlb>
+//
+// The type library (the one embedded in the DLL) gives the flags that
+// registering it records.
 //
 // Registry entries are Registry-table rows, never self-registration: the
-// x64 DLL's class, interface and win64 library entries in a 64-bit
-// component, the x86 DLL's in a 32-bit one, and what both share (the
-// ProgIDs and the library's common values) in a component of its own, so
-// that removing one bitness never takes what the other needs.
+// x64 DLL's class, ProgID, interface and win64 library entries in a 64-bit
+// component, the x86 DLL's in a 32-bit one, and the type library's common
+// values, which both bitnesses share, in a component of its own.
+#include <windows.h>
+#include <oleauto.h>
+
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "component/class_table.h"
 #include "component/guid.h"
@@ -138,6 +142,10 @@ void BitnessComponents(Fragment& f, const Bitness& b) {
     f.Line("<File Id=\"" + dll + "\" Name=\"Dutygate.dll\" Source=\"" + source + "Dutygate.dll\" KeyPath=\"yes\"/>");
     const std::string path = "[#" + dll + "]";
     ClassEntries(f, KeyRoot::kClass, path);
+    // The ProgIDs with each bitness, as each DLL's own registration writes
+    // them: one shared key on Windows 7 and later, while Wine keeps a key per
+    // view, and a package of either bitness alone still names both classes.
+    ClassEntries(f, KeyRoot::kProgId, path);
     InterfaceEntries(f);
     // The library's file for its own locale and for the neutral one, which
     // the type library marshaller asks for.
@@ -150,20 +158,19 @@ void BitnessComponents(Fragment& f, const Bitness& b) {
     f.Close("DirectoryRef");
 }
 
-void SharedComponent(Fragment& f) {
-    // Registry only; the ProgID and TypeLib keys are one for both views, so a
-    // 32-bit component reaches them from a 32- or a 64-bit package alike.
+void SharedComponent(Fragment& f, unsigned libFlags) {
+    // Registry only; the TypeLib key is one for both views, so a 32-bit
+    // component reaches it from a 32- or a 64-bit package alike.
     f.Open("DirectoryRef Id=\"TARGETDIR\"");
     f.Open("Component Id=\"Dutygate.shared\" Guid=\"*\" Win64=\"no\"");
     f.Value(LibKey(), nullptr, "Dutygate", true);
-    f.Value(LibKey() + "\\FLAGS", nullptr, "0");
+    f.Value(LibKey() + "\\FLAGS", nullptr, std::to_string(libFlags));
     f.Value(LibKey() + "\\HELPDIR", nullptr, "");
-    ClassEntries(f, KeyRoot::kProgId, "");
     f.Close("Component");
     f.Close("DirectoryRef");
 }
 
-std::string Wxs() {
+std::string Wxs(unsigned libFlags) {
     Fragment f;
     f.Line("<?xml version=\"1.0\" encoding=\"utf-8\"?>");
     f.Line("<!-- Dutygate.dll for a WiX installer: both DLLs with their assembly manifests, and their registration");
@@ -182,7 +189,7 @@ std::string Wxs() {
         f.Close("Fragment");
     }
     f.Open("Fragment");
-    SharedComponent(f);
+    SharedComponent(f, libFlags);
     f.Open("ComponentGroup Id=\"DutygateShared\"");
     f.Line("<ComponentRef Id=\"Dutygate.shared\"/>");
     f.Close("ComponentGroup");
@@ -193,12 +200,31 @@ std::string Wxs() {
 
 }  // namespace
 
+// The flags of the library as the runtime reads them from the file.
+bool LibFlags(const char* tlb, unsigned& flags) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, tlb, -1, nullptr, 0);
+    std::wstring path(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, tlb, -1, path.data(), n);
+    ITypeLib* lib = nullptr;
+    TLIBATTR* attr = nullptr;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &lib))) return false;
+    const bool read = SUCCEEDED(lib->GetLibAttr(&attr));
+    if (read) flags = attr->wLibFlags, lib->ReleaseTLibAttr(attr);
+    lib->Release();
+    return read;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: wix_writer <output.wxs>\n");
+    unsigned flags = 0;
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: wix_writer <output.wxs> <Dutygate.tlb>\n");
         return 2;
     }
-    const std::string text = Wxs();
+    if (!LibFlags(argv[2], flags)) {
+        std::fprintf(stderr, "wix_writer: cannot read the type library %s\n", argv[2]);
+        return 1;
+    }
+    const std::string text = Wxs(flags);
     std::FILE* out = std::fopen(argv[1], "wb");
     if (out == nullptr) {
         std::perror(argv[1]);

@@ -40,7 +40,7 @@ def wine(*args, cwd=None, env=None):
     file: Wine's own services inherit a pipe and would hold it open."""
     with tempfile.TemporaryFile() as f:
         code = subprocess.call([WINE64, *args], stdout=f, stderr=subprocess.STDOUT, cwd=cwd,
-                               env=dict(ENV, **(env or {})), timeout=600)
+                               env=dict(ENV, **(env or {})), timeout=300)
         f.seek(0)
         return code, f.read().decode("utf-8", "replace")
 
@@ -94,8 +94,13 @@ def normalised(entries, folders):
     return out
 
 
+def drive_c(path):
+    """The prefix's own file for a C:\\ path."""
+    return os.path.join(ENV["WINEPREFIX"], "drive_c", *path[3:].split("\\"))
+
+
 def files_left():
-    return [f for f in PROGRAM_FILES.values() if wine("cmd", "/c", "if exist \"%s\" exit 1" % f)[0] != 0]
+    return [f for f in PROGRAM_FILES.values() if os.path.exists(drive_c(f))]
 
 
 def com_client(arch, working_dir):
@@ -108,6 +113,8 @@ def com_client(arch, working_dir):
 def main():
     shutil.rmtree(ENV["WINEPREFIX"], ignore_errors=True)
     wine("wineboot", "-i")
+    # A crashing client prints its backtrace and ends instead of waiting behind Wine's crash dialog.
+    wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD", "/d", "0", "/f")
     lower = os.path.join(OUT, "msi-test")
     a, b, c, d = VERSION.split(".")
     lower_version = "%s.%s.%s.%d" % (a, b, c, int(d) - 1)
@@ -124,37 +131,40 @@ def main():
     started = time.monotonic()
     check("the current version replaces it", msiexec("/i", package("x64")) == 0)
     install_seconds = time.monotonic() - started
-    code, text = wine("reg", "query", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/s", "/f",
-                      "Dutygate", "/d")
-    check("one entry in Programs and Features", text.count("DisplayName") == 1, text)
+    code, text = wine("reg", "query", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/s")
+    entries = re.findall(r"DisplayName\s+REG_SZ\s+Dutygate\s*$", text, re.M)
+    check("one entry in Programs and Features", len(entries) == 1, entries)
     check("a downgrade is refused", msiexec("/i", package("x64", lower_version, lower)) == 1603 % 256)
 
-    # Both classes through the registry the package wrote; the plant's data
-    # goes to the working folder, not the installer's.
-    plant = os.path.join(OUT, "msi-plant")
-    shutil.rmtree(plant, ignore_errors=True)
-    os.makedirs(plant)
+    # A plant's database, which no install, repair or uninstall touches.
+    plant = drive_c(r"C:\plant\mdb\Para.mdb")
+    os.makedirs(os.path.dirname(plant))
+    with open(plant, "wb") as f:
+        f.write(b"the plant's passwords and shift settings")
+    # Both classes through the registry the package wrote.
     for arch in ("x64", "x86") if RUNS32 else ("x64",):
-        ok, text = com_client(arch, plant)
+        ok, text = com_client(arch, os.path.dirname(os.path.dirname(plant)))
         check(arch + ": both classes created, ShiftClass raises eventSetClass", ok, text)
     installed = registry()
 
     # A repair puts back a deleted DLL.
-    wine("cmd", "/c", "del", PROGRAM_FILES["x64"] + "\\Dutygate.dll")
+    os.remove(drive_c(PROGRAM_FILES["x64"] + "\\Dutygate.dll"))
     check("a repair restores a deleted DLL",
           msiexec("/i", package("x64"), "REINSTALL=ALL", "REINSTALLMODE=omus") == 0
-          and wine("cmd", "/c", "if exist \"%s\\Dutygate.dll\" exit 7" % PROGRAM_FILES["x64"])[0] == 7)
+          and os.path.exists(drive_c(PROGRAM_FILES["x64"] + "\\Dutygate.dll")))
 
     # Uninstall: nothing of ours in either view, no file, the plant's data kept.
     copies = {arch: r"C:\regtest\%s" % arch for arch in PROGRAM_FILES}
     for arch in PROGRAM_FILES:
-        wine("cmd", "/c", "mkdir %s & copy \"%s\\Dutygate.dll\" %s" % (copies[arch], PROGRAM_FILES[arch], copies[arch]))
+        os.makedirs(drive_c(copies[arch]))
+        shutil.copy(drive_c(PROGRAM_FILES[arch] + "\\Dutygate.dll"), drive_c(copies[arch]))
     started = time.monotonic()
     check("uninstall", msiexec("/x", package("x64")) == 0)
     uninstall_seconds = time.monotonic() - started
-    check("no key of ours left in either view", not registry(), sorted(registry())[:10])
+    check("no key of ours left in either view", not registry(), sorted(registry(), key=str)[:10])
     check("no file of ours left", not files_left(), files_left())
-    check("the plant's database stays", os.path.exists(os.path.join(plant, "mdb", "Para.mdb")))
+    with open(plant, "rb") as f:
+        check("the plant's database stays as it was", f.read() == b"the plant's passwords and shift settings")
 
     # The same DLLs registered by regsvr32 write exactly what the package wrote.
     for arch in ("x64", "x86") if RUNS32 else ("x64",):
@@ -163,7 +173,7 @@ def main():
     registered = registry()
     a, b = normalised(installed, PROGRAM_FILES), normalised(registered, copies)
     check("the package's keys are regsvr32's keys", a == b and a,
-          "only the package: %s; only regsvr32: %s" % (sorted(a - b)[:8], sorted(b - a)[:8]))
+          "only the package: %s; only regsvr32: %s" % (sorted(a - b, key=str)[:8], sorted(b - a, key=str)[:8]))
     for arch in ("x64", "x86") if RUNS32 else ("x64",):
         system = "system32" if arch == "x64" else "syswow64"
         wine("C:\\windows\\%s\\regsvr32.exe" % system, "/u", "/s", copies[arch] + "\\Dutygate.dll")

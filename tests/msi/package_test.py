@@ -32,13 +32,14 @@ def run(*command, cwd=None, env=None):
 
 
 def gate(tmp):
+    # A DLL without the C runtime: its one import is the Windows 8 function.
     source = os.path.join(tmp, "eight.c")
     with open(source, "w") as f:
-        f.write("#include <windows.h>\nint main(void) { FILETIME t; GetSystemTimePreciseAsFileTime(&t);"
-                " return (int)t.dwLowDateTime; }\n")
-    exe = os.path.join(tmp, "eight.exe")
-    run("x86_64-w64-mingw32-gcc", "-o", exe, source)
-    code, text = run(sys.executable, os.path.join(SCRIPTS, "windows-imports.py"), exe)
+        f.write("#include <windows.h>\n__declspec(dllexport) DWORD Now(void) { FILETIME t;"
+                " GetSystemTimePreciseAsFileTime(&t); return t.dwLowDateTime; }\n")
+    dll = os.path.join(tmp, "eight.dll")
+    run("x86_64-w64-mingw32-gcc", "-shared", "-nostdlib", "-o", dll, source, "-lkernel32")
+    code, text = run(sys.executable, os.path.join(SCRIPTS, "windows-imports.py"), dll)
     check("the import gate refuses a Windows 8 import",
           code == 1 and "GetSystemTimePreciseAsFileTime, which needs Windows 8" in text, text)
 
