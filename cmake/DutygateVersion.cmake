@@ -11,6 +11,9 @@ string(LENGTH "${dg_tweak_text}" dg_len)
 math(EXPR dg_start "${dg_len} - 4")
 string(SUBSTRING "${dg_tweak_text}" ${dg_start} 4 dg_tweak_text)
 set(DG_VERSION_TEXT "${PROJECT_VERSION_MAJOR}.${dg_minor_text}.${dg_tweak_text}")
+# The side-by-side assembly's version on Windows: the interface's version,
+# the same for every release of one major version (hosts name it exactly).
+set(DG_ASSEMBLY_VERSION "${PROJECT_VERSION_MAJOR}.0.0.0")
 math(EXPR DG_VERSION_NUMBER "${PROJECT_VERSION_MAJOR} * 1000000 + ${PROJECT_VERSION_MINOR} * 1000 + ${PROJECT_VERSION_TWEAK}")
 
 configure_file(${PROJECT_SOURCE_DIR}/include/dutygate/dutygate_version.h.in

@@ -3,13 +3,18 @@
 #   x86/Dutygate.dll  x86/Dutygate.manifest
 #   x64/Dutygate.dll  x64/Dutygate.manifest
 #   Dutygate.idl  Dutygate.wxs  README.txt  LICENSE  THIRD-PARTY.txt  sample.vbs
+#   x86/host.exe.manifest  x64/host.exe.manifest
+#   include/Dutygate.h  include/Dutygate_i.c
+#   samples/cpp/sample.cpp  samples/cpp/build.txt
+#   samples/vb6/Sample.vbp  samples/vb6/frmSample.frm  samples/vb6/CDutygateHost.cls
 # and beside it Dutygate-<version>-x64.msi and -x86.msi (scripts/windows-msi.py),
 # after checking each DLL's imports against the Windows floor; signs the
 # DLLs and then the packages where a certificate is named
-# (scripts/sign-windows.sh).
-# and then checks what it packed: the file list, each DLL's size, the sample
-# being ASCII, and each manifest parsing as XML with the CLSIDs and ProgIDs
-# of the class table. Run after both bitnesses are built (scripts/windows.sh
+# (scripts/sign-windows.sh). Then checks what it packed: the file list, each
+# DLL's size, the samples being ASCII, each manifest parsing as XML with the
+# CLSIDs and ProgIDs of the class table, the host templates naming the
+# assembly as its manifest does, CRLF line ends in every text file, and the
+# header compiling. Run after both bitnesses are built (scripts/windows.sh
 # does).
 #   scripts/windows-package.sh [build-windows folder]
 set -eu
@@ -40,7 +45,6 @@ for arch in x86 x64; do
     "$strip" --strip-all -o "$stage/$arch/Dutygate.dll" "$dll"
     cp "$manifest" "$stage/$arch/Dutygate.manifest"
 done
-cp component/Dutygate.idl "$stage/"
 
 # Every DLL import needs a Windows no newer than the floor.
 python3 scripts/windows-imports.py "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll"
@@ -68,9 +72,28 @@ crlf LICENSE >"$stage/LICENSE"
 # the ANSI code page, and would take a byte-order mark as part of the code.
 crlf component/win32/package/sample.vbs >"$stage/sample.vbs"
 
+# ---- IDL, header, samples and host manifest templates ----
+# The IDL; the header and the GUIDs as widl wrote them (the same for both
+# bitnesses); the samples (ASCII: Visual C++ and VB6 read source files in the
+# ANSI code page, and VB6 needs CRLF); and beside each DLL the application
+# manifest template for a host of that bitness.
+crlf component/Dutygate.idl >"$stage/Dutygate.idl"
+for arch in x86 x64; do
+    [ -f "$out/$arch/host.exe.manifest" ] || { echo "windows-package: $out/$arch/host.exe.manifest is missing" >&2; exit 1; }
+    cp "$out/$arch/host.exe.manifest" "$stage/$arch/host.exe.manifest"
+done
+mkdir -p "$stage/include" "$stage/samples/cpp" "$stage/samples/vb6"
+for f in Dutygate.h Dutygate_i.c; do
+    [ -f "$out/x64/include-com/$f" ] || { echo "windows-package: $out/x64/include-com/$f is missing" >&2; exit 1; }
+    crlf "$out/x64/include-com/$f" >"$stage/include/$f"
+done
+for f in cpp/sample.cpp cpp/build.txt vb6/Sample.vbp vb6/frmSample.frm vb6/CDutygateHost.cls; do
+    crlf "component/win32/package/samples/$f" >"$stage/samples/$f"
+done
+
 rm -f "$zipfile"
 (cd "$stage" && cmake -E tar cf "$zipfile" --format=zip -- \
-    x86 x64 Dutygate.idl Dutygate.wxs README.txt LICENSE THIRD-PARTY.txt sample.vbs)
+    x86 x64 Dutygate.idl Dutygate.wxs README.txt LICENSE THIRD-PARTY.txt sample.vbs include samples)
 
 # The Windows Installer packages, from the same staged files.
 python3 scripts/windows-msi.py "$stage" "$out/x64/Dutygate.wxs" "$version" "$out"
@@ -127,7 +150,8 @@ for arch, cpu in (("x86", "x86"), ("x64", "amd64")):
         problems.append("%s/Dutygate.manifest is not XML: %s" % (arch, e))
         continue
     ident = doc.find(asm + "assemblyIdentity")
-    check(ident is not None and ident.attrib == {"type": "win32", "name": "Dutygate", "version": version,
+    check(ident is not None and ident.attrib == {"type": "win32", "name": "Dutygate",
+                                                 "version": version.split(".")[0] + ".0.0.0",
                                                  "processorArchitecture": cpu},
           "%s/Dutygate.manifest: assembly identity %s" % (arch, None if ident is None else ident.attrib))
     files = doc.findall(asm + "file")
@@ -157,6 +181,66 @@ EOF
 then
     rm -f "$zipfile" $msis
     echo "windows-package: the check failed; no package made" >&2
+    exit 1
+fi
+
+# ---- check the header, the samples and the host templates ----
+# Every text file has CRLF line ends; the header, the samples and the build
+# note are ASCII; each host template names the assembly exactly as the
+# assembly manifest beside it does (name, the interface's version, the
+# processor architecture of its folder).
+if ! python3 - "$zipfile" <<'EOF'
+import sys, zipfile
+import xml.etree.ElementTree as ET
+
+z = zipfile.ZipFile(sys.argv[1])
+problems = []
+names = set(z.namelist())
+wanted = {"x86/host.exe.manifest", "x64/host.exe.manifest", "include/Dutygate.h", "include/Dutygate_i.c",
+          "samples/cpp/sample.cpp", "samples/cpp/build.txt", "samples/vb6/Sample.vbp", "samples/vb6/frmSample.frm",
+          "samples/vb6/CDutygateHost.cls"}
+if not wanted <= names:
+    problems.append("missing from the zip: %s" % sorted(wanted - names))
+for name in sorted(n for n in names if not n.endswith("/")):
+    if name.lower().endswith((".dll", ".exe", ".msi")):
+        continue
+    data = z.read(name)
+    if b"\r" in data.replace(b"\r\n", b"") or b"\n" in data.replace(b"\r\n", b""):
+        problems.append("%s: not CRLF line ends throughout" % name)
+    if name.startswith(("include/", "samples/")) and any(b >= 0x80 for b in data):
+        problems.append("%s: not ASCII" % name)
+
+asm = "{urn:schemas-microsoft-com:asm.v1}"
+for arch, cpu in (("x86", "x86"), ("x64", "amd64")):
+    try:
+        own = ET.fromstring(z.read(arch + "/Dutygate.manifest")).find(asm + "assemblyIdentity")
+        host = ET.fromstring(z.read(arch + "/host.exe.manifest"))
+    except (KeyError, ET.ParseError) as e:
+        problems.append("%s: manifests unreadable: %s" % (arch, e))
+        continue
+    refs = host.findall("%sdependency/%sdependentAssembly/%sassemblyIdentity" % (asm, asm, asm))
+    if len(refs) != 1 or own is None or refs[0].attrib != own.attrib or own.get("processorArchitecture") != cpu:
+        problems.append("%s/host.exe.manifest names %s, the assembly is %s" %
+                        (arch, [r.attrib for r in refs], None if own is None else own.attrib))
+
+for p in problems:
+    print("windows-package: " + p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+EOF
+then
+    rm -f "$zipfile"
+    echo "windows-package: the header, sample or manifest template check failed; no package made" >&2
+    exit 1
+fi
+# The header compiles as the zip's user meets it: in C++ (the sample) and in C.
+kit=$stage/kit
+mkdir -p "$kit"
+(cd "$kit" && cmake -E tar xf "$zipfile")
+printf '#include "Dutygate.h"\r\n' >"$kit/header.c"
+if ! (cd "$kit" && x86_64-w64-mingw32-g++ -fsyntax-only -Wall -Wextra -Werror -I include samples/cpp/sample.cpp \
+    && x86_64-w64-mingw32-gcc -fsyntax-only -Wall -Wextra -Werror -I include header.c include/Dutygate_i.c); then
+    rm -f "$zipfile"
+    echo "windows-package: include/Dutygate.h or the C++ sample does not compile; no package made" >&2
     exit 1
 fi
 echo "package: $zipfile"

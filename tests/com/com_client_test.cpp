@@ -584,6 +584,8 @@ TEST_F(Com, TypeLibraryAndVersionResourceReadBack) {
     EXPECT_TRUE(value(L"FileVersion") == L"1.00.0015" && value(L"ProductVersion") == L"1.00.0015");
     EXPECT_EQ(value(L"OLESelfRegister"), L"");
     EXPECT_EQ(value(L"CompanyName"), L"<none>");
+    EXPECT_EQ(value(L"FileDescription"), L"Dutygate operator access and shift schedule component");
+    EXPECT_EQ(value(L"LegalCopyright"), L"Copyright (c) 2026 the Dutygate developers. MIT License.");
     VS_FIXEDFILEINFO* fixed = nullptr;
     DWORD* translation = nullptr;
     UINT n = 0;

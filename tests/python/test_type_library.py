@@ -46,6 +46,7 @@ def guid(text):
 
 def parse_idl(text):
     text = re.sub(r"//[^\n]*", "", text)
+    text = re.sub(r"(?m)^\s*#.*$", "", text)  # the attributes only MIDL reads stay in
     lib = re.search(r"\[([^\]]*)\]\s*library\s+(\w+)\s*\{(.*)\};", text, re.S)
     attrs = split_attributes(lib.group(1))
     body = lib.group(3)
