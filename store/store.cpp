@@ -324,6 +324,23 @@ void AppendTable(Connection& connection, const TableDef& table) {
     create.Run("无法创建表" + Quoted(table.Name()));
 }
 
+long DeleteRows(Connection& connection, std::string_view table, std::string_view whereColumn, const Value& equals) {
+    sqlite3* db = connection.Handle();
+    Exec(db, "BEGIN IMMEDIATE", "无法开始写入表" + Quoted(table));
+    try {
+        Statement remove(db,
+                         "DELETE FROM " + QuoteIdentifier(table) + " WHERE " + QuoteIdentifier(whereColumn) + " = ?");
+        remove.Bind(1, equals);
+        remove.Run("无法删除表" + Quoted(table) + "的记录");
+        const long deleted = sqlite3_changes(db);
+        Exec(db, "COMMIT", "无法保存对表" + Quoted(table) + "的修改");
+        return deleted;
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
 Recordset::Recordset(Connection& connection, std::string_view table) : connection_(&connection), table_(table) {
     Statement query(connection.Handle(), "SELECT _rowid_, * FROM " + QuoteIdentifier(table_));
     Load(query.get());
