@@ -72,12 +72,13 @@ int RunResetPassword(const std::vector<std::string>& arguments, std::string_view
         console.write(FailureText("无法删除" + who + "的密码记录", e.what()) + "\n", true);
         return kExitFailed;
     }
-    const std::string afterwards = "下次登录检查时会重新添加该级别，默认密码为 " +
-                                   std::string(access::kDefaultPassword) + "；交接班设置没有改动。\n";
+    const std::string password = "，默认密码为 " + std::string(access::kDefaultPassword) + "；交接班设置没有改动。\n";
     if (deleted > 0)
-        console.write("已删除" + who + "的密码记录（" + std::to_string(deleted) + " 行）。" + afterwards, false);
+        console.write("已删除" + who + "的密码记录（" + std::to_string(deleted) +
+                          " 行）。下次登录检查时会重新添加该级别" + password,
+                      false);
     else
-        console.write(who + "没有密码记录，无需删除。" + afterwards, false);
+        console.write(who + "没有密码记录，无需删除。下次登录检查时会添加该级别" + password, false);
     console.write("数据库：" + database + "\n", false);
     return kExitDone;
 }
