@@ -21,7 +21,7 @@ inline void RequireLimits(int lower, int upper) {
 inline void RequireWithinLimits(int value, int lower, int upper, const std::string& control) {
     if (value < lower || value > upper)
         throw UiError(kStatusInvalidArg, FailureText("数值超出微调控件" + Quoted(control) + "的范围",
-                                                     "UpDown::SetValue " + std::to_string(value) + " ∉ " +
+                                                     "UpDown::SetValue " + std::to_string(value) + "，范围 " +
                                                          std::to_string(lower) + ".." + std::to_string(upper)));
 }
 
