@@ -4,6 +4,7 @@
 #include <string>
 
 #include "access/pass_table.h"
+#include "base/failure_text.h"
 #include "access/shared_state.h"
 #include "store/errors.h"
 #include "ui/message_box.h"
@@ -68,7 +69,7 @@ void Revise::OnLoad() {
     } catch (const store::StoreError& e) {
         // The dialog opens all the same; a change cannot be written either
         // and says so when it is tried.
-        Failure(e.what());
+        Failure(FailureText("无法读取" + Quoted(strLevel()) + "的密码", e.what()));
     }
     Text2_.SetLocked(false);
     LockNewPassword(true);
@@ -122,7 +123,7 @@ void Revise::Command1_Click() {
     try {
         written = WriteLevelPassword(strLevel(), newPassword);
     } catch (const store::StoreError& e) {
-        Failure(e.what());
+        Failure(FailureText("无法更改" + Quoted(strLevel()) + "的密码", e.what()));
         return;
     }
     if (!written) {

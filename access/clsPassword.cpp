@@ -55,8 +55,7 @@ clsPassword::~clsPassword() {
 
 void clsPassword::CheckThread() const {
     if (std::this_thread::get_id() != owner_)
-        throw ui::UiError(ui::kStatusWrongThread,
-                          "clsPassword was called from a thread other than the one that created it");
+        throw ui::UiError(ui::kStatusWrongThread, "不能从创建 clsPassword 对象的线程以外的线程调用它");
 }
 
 void clsPassword::ShowDialog() {

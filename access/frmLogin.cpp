@@ -5,6 +5,7 @@
 
 #include "access/pass_table.h"
 #include "access/shared_state.h"
+#include "base/failure_text.h"
 #include "store/errors.h"
 #include "ui/message_box.h"
 
@@ -100,7 +101,8 @@ void frmLogin::cmdOK_Click() {
         match = CheckLevelPassword(strLevel(), strPassword());
     } catch (const store::StoreError& e) {
         // No check has run: nobody is logged in by it and nothing is reported.
-        ui::MsgBox(e.what(), ui::Buttons::Ok, ui::Icon::Critical, kTitleNotice);
+        ui::MsgBox(FailureText("无法检查" + Quoted(strLevel()) + "的密码", e.what()), ui::Buttons::Ok,
+                   ui::Icon::Critical, kTitleNotice);
         return;
     }
     if (match) {

@@ -12,6 +12,7 @@
 #   lib/python3/dist-packages/dutygate/   (on sys.path of Debian's python3 for prefix /usr)
 #   share/dutygate/Dutygate.idl
 #   bin/dutygate-host
+#   bin/dutygate-reset-password
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -82,6 +83,11 @@ if(TARGET dutygate-host)
   install(TARGETS dutygate-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT host)
 endif()
 
+# ---- forgotten-password tool ----
+if(TARGET dg_reset_password)
+  install(TARGETS dg_reset_password RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT host)
+endif()
+
 # ---- licence ----
 # The Debian package's copyright file, in Debian's machine-readable form,
 # made from LICENSE (its text after the title and copyright line) so that the
@@ -115,7 +121,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "libdutygate.so, a component that a host program loads through a C interface: \
 operator login, password change and logout dialogs, and a shift schedule that \
 announces each shift change. With headers, pkg-config and CMake files, the \
-Python binding and the demo host dutygate-host.")
+Python binding, the demo host dutygate-host and the forgotten-password tool \
+dutygate-reset-password.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

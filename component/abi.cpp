@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure_text.h"
 #include "component/class_table.h"
 #include "component/c_abi.h"
 #include "component/guid.h"
@@ -13,6 +14,8 @@
 #include "ui/app.h"
 
 using namespace dg::component;
+using dg::FailureText;
+using dg::Quoted;
 
 namespace dg::component {
 namespace {
@@ -43,8 +46,8 @@ private:
 
 // Checks a text argument: null gives E_POINTER, malformed UTF-8 E_INVALIDARG.
 dg_status CheckText(const char* text, std::string_view what) {
-    if (text == nullptr) return Fail(DG_E_POINTER, std::string(what) + " is a null pointer");
-    if (!IsValidUtf8(text)) return Fail(DG_E_INVALIDARG, std::string(what) + " is not valid UTF-8");
+    if (text == nullptr) return Fail(DG_E_POINTER, std::string(what) + "是空指针");
+    if (!IsValidUtf8(text)) return Fail(DG_E_INVALIDARG, std::string(what) + "不是有效的 UTF-8 文本");
     return DG_S_OK;
 }
 
@@ -56,22 +59,20 @@ extern "C" {
 
 DG_API dg_status dg_create_object(const char* progid_or_clsid, dg_object** out) {
     return Guarded([&]() -> dg_status {
-        if (out == nullptr) return Fail(DG_E_POINTER, "the output pointer is null");
+        if (out == nullptr) return Fail(DG_E_POINTER, "输出指针是空指针");
         *out = nullptr;
-        if (const dg_status st = CheckText(progid_or_clsid, "the ProgID or CLSID"); st != DG_S_OK) return st;
+        if (const dg_status st = CheckText(progid_or_clsid, "ProgID 或 CLSID "); st != DG_S_OK) return st;
         RunHandOffs();
         const std::string_view text = progid_or_clsid;
         const ClassInfo* cls = nullptr;
         if (!text.empty() && text.front() == '{') {
             Guid clsid{};
-            if (!ParseGuid(text, clsid))
-                return Fail(DG_E_INVALID_CLASS_STRING, "'" + std::string(text) + "' is not a CLSID");
+            if (!ParseGuid(text, clsid)) return Fail(DG_E_INVALID_CLASS_STRING, Quoted(text) + "不是有效的 CLSID");
             cls = FindClassByClsid(clsid);
-            if (cls == nullptr) return Fail(DG_E_CLASS_NOT_REGISTERED, "Class not registered: " + std::string(text));
+            if (cls == nullptr) return Fail(DG_E_CLASS_NOT_REGISTERED, FailureText("类没有注册", text));
         } else {
             cls = FindClassByProgId(text);
-            if (cls == nullptr)
-                return Fail(DG_E_INVALID_CLASS_STRING, "Invalid class string: '" + std::string(text) + "'");
+            if (cls == nullptr) return Fail(DG_E_INVALID_CLASS_STRING, FailureText("无效的类名（ProgID）", text));
         }
         // Through the class factory, as the automation runtime creates objects.
         void* factory = nullptr;
@@ -87,12 +88,12 @@ DG_API dg_status dg_create_object(const char* progid_or_clsid, dg_object** out) 
 
 DG_API dg_status dg_get_predeclared(const char* class_name, dg_object** out) {
     return Guarded([&]() -> dg_status {
-        if (out == nullptr) return Fail(DG_E_POINTER, "the output pointer is null");
+        if (out == nullptr) return Fail(DG_E_POINTER, "输出指针是空指针");
         *out = nullptr;
-        if (const dg_status st = CheckText(class_name, "the class name"); st != DG_S_OK) return st;
+        if (const dg_status st = CheckText(class_name, "类名"); st != DG_S_OK) return st;
         RunHandOffs();
         const ClassInfo* cls = FindClassByName(class_name);
-        if (cls == nullptr) return Fail(DG_E_UNKNOWN_NAME, "No class named '" + std::string(class_name) + "'");
+        if (cls == nullptr) return Fail(DG_E_UNKNOWN_NAME, FailureText("没有这个名称的类", class_name));
         Object* obj = PredeclaredObject(*cls);
         AddRef(obj);
         *out = Handle(obj);
@@ -105,12 +106,13 @@ DG_API dg_status dg_get_dispid(dg_object* handle, const char* member_name, int32
         Object* obj = Core(handle);
         if (dispid != nullptr) *dispid = -1;  // DISPID_UNKNOWN
         if (obj == nullptr || dispid == nullptr) return Fail(DG_E_POINTER);
-        if (const dg_status st = CheckText(member_name, "the member name"); st != DG_S_OK) return st;
+        if (const dg_status st = CheckText(member_name, "成员名"); st != DG_S_OK) return st;
         RunHandOffs();
         if (const dg_status st = CheckCaller(obj); st != DG_S_OK) return st;
         const MemberInfo* member = FindMemberByName(obj->cls, member_name);
         if (member == nullptr)
-            return Fail(DG_E_UNKNOWN_NAME, std::string(obj->cls.name) + " has no member '" + member_name + "'");
+            return Fail(DG_E_UNKNOWN_NAME,
+                        FailureText(std::string(obj->cls.name) + " 没有这个名称的成员", member_name));
         *dispid = member->dispid;
         return DG_S_OK;
     });

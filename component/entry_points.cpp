@@ -1,6 +1,8 @@
 // The standard in-process server entry points and the class factories.
 #include <atomic>
+#include <cstdio>
 
+#include "base/failure_text.h"
 #include "component/class_table.h"
 #include "component/c_abi.h"
 #include "component/guid.h"
@@ -11,6 +13,16 @@
 #include "dutygate/dutygate.h"
 
 using namespace dg::component;
+using dg::FailureText;
+
+// The standard English text, or the code for a status without one.
+std::string dg::component::PlatformStatusText(Status status) {
+    const char* standard = dg::status::TextsOf(status).standard;
+    if (*standard) return standard;
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(status));
+    return std::string("错误 ") + code;
+}
 
 // One factory per class, alive as long as the library; its count only tells
 // the host when it may stop using it.
@@ -44,11 +56,10 @@ DG_API dg_status DllGetClassObject(const dg_guid* clsid, const dg_guid* iid, voi
         if (clsid == nullptr || iid == nullptr || out == nullptr) return Fail(DG_E_POINTER);
         const ClassInfo* cls = FindClassByClsid(ToGuid(*clsid));
         if (cls == nullptr)
-            return Fail(DG_E_CLASS_NOT_AVAILABLE,
-                        "Class not available from this library: " + FormatGuid(ToGuid(*clsid)));
+            return Fail(DG_E_CLASS_NOT_AVAILABLE, FailureText("本库不提供所要求的类", FormatGuid(ToGuid(*clsid))));
         if (!SameGuid(ToGuid(*iid), ToGuid(DG_IID_IClassFactory)) && !SameGuid(ToGuid(*iid), ToGuid(DG_IID_IUnknown)))
             return Fail(DG_E_NOINTERFACE,
-                        "A class factory offers IClassFactory and IUnknown only, not " + FormatGuid(ToGuid(*iid)));
+                        FailureText("类工厂只提供 IClassFactory 和 IUnknown 接口，不提供", FormatGuid(ToGuid(*iid))));
         dg_class_factory* f = &factories[static_cast<int>(cls->kind)];
         f->refs.fetch_add(1);
         *out = f;
@@ -64,7 +75,7 @@ DG_API dg_status dg_factory_create_instance(dg_class_factory* factory, dg_object
     return Guarded([&]() -> dg_status {
         if (out != nullptr) *out = nullptr;
         if (factory == nullptr || out == nullptr) return Fail(DG_E_POINTER);
-        if (!IsFactory(factory)) return Fail(DG_E_INVALIDARG, "not a class factory of this library");
+        if (!IsFactory(factory)) return Fail(DG_E_INVALIDARG, "参数不是本库的类工厂");
         RunHandOffs();
         *out = Handle(NewObject(*factory->cls));
         return DG_S_OK;
@@ -74,14 +85,14 @@ DG_API dg_status dg_factory_create_instance(dg_class_factory* factory, dg_object
 DG_API dg_status dg_factory_lock_server(dg_class_factory* factory, int lock) {
     return Guarded([&]() -> dg_status {
         if (factory == nullptr) return Fail(DG_E_POINTER);
-        if (!IsFactory(factory)) return Fail(DG_E_INVALIDARG, "not a class factory of this library");
+        if (!IsFactory(factory)) return Fail(DG_E_INVALIDARG, "参数不是本库的类工厂");
         if (lock != 0) {
             serverLocks.fetch_add(1);
             return DG_S_OK;
         }
         long held = serverLocks.load();
         do {
-            if (held == 0) return Fail(DG_E_UNEXPECTED, "the server holds no lock to release");
+            if (held == 0) return Fail(DG_E_UNEXPECTED, "服务器没有可以解除的锁定");
         } while (!serverLocks.compare_exchange_weak(held, held - 1));
         return DG_S_OK;
     });

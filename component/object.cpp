@@ -156,7 +156,7 @@ long LiveObjects() noexcept { return liveObjects.load(); }
 
 Object* PredeclaredObject(const ClassInfo& cls) {
     ThreadHome* home = Home();
-    if (home == nullptr) throw std::runtime_error("the calling thread is ending; no object can be created on it");
+    if (home == nullptr) throw std::runtime_error("调用的线程正在结束，不能在它上面创建对象");
     Object*& slot = home->predeclared[static_cast<int>(cls.kind)];
     if (slot == nullptr) slot = NewObject(cls);
     return slot;
@@ -164,7 +164,7 @@ Object* PredeclaredObject(const ClassInfo& cls) {
 
 Status CheckCaller(const Object* obj) noexcept {
     if (obj->orphaned.load(std::memory_order_acquire))
-        return Fail(kWrongThread, "The thread that created this object has ended.");
+        return Fail(kWrongThread, "创建此对象的线程已经结束，对象不能再使用");
     if (obj->owner != std::this_thread::get_id()) return Fail(kWrongThread);
     return kOk;
 }

@@ -64,7 +64,7 @@ void DestroyInstance(Object* obj) noexcept {
 
 Object* NewObject(const ClassInfo& cls) {
     ThreadHome* home = Home();
-    if (home == nullptr) throw std::runtime_error("the calling thread is ending; no object can be created on it");
+    if (home == nullptr) throw std::runtime_error("调用的线程正在结束，不能在它上面创建对象");
     auto obj = std::make_unique<Object>(cls);
     Object* raw = obj.get();
     switch (cls.kind) {

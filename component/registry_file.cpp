@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/failure_text.h"
 #include "component/class_table.h"
 #include "component/guid.h"
 #include "component/status.h"
@@ -26,8 +27,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::ordered_json;
 
-std::runtime_error SystemError(const std::string& what) {
-    return std::runtime_error(what + ": " + std::strerror(errno));
+// "<sentence>：<system text>".
+std::runtime_error SystemError(const std::string& sentence) {
+    return std::runtime_error(FailureText(sentence, std::strerror(errno)));
 }
 
 // Holds an exclusive lock on the registration folder while the file is
@@ -36,11 +38,11 @@ class FolderLock {
 public:
     explicit FolderLock(const fs::path& folder) {
         fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0) throw SystemError("cannot open " + folder.string());
+        if (fd_ < 0) throw SystemError("无法打开文件夹" + Quoted(folder.string()));
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {
                 ::close(fd_);
-                throw SystemError("cannot lock " + folder.string());
+                throw SystemError("无法锁定文件夹" + Quoted(folder.string()));
             }
         }
     }
@@ -58,17 +60,18 @@ ordered_json ReadRegistry(const fs::path& file) {
     std::error_code ec;
     if (!fs::exists(file, ec)) return ordered_json::object();
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw SystemError("cannot read " + file.string());
+    if (!in) throw SystemError("无法读取注册文件" + Quoted(file.string()));
     std::stringstream text;
     text << in.rdbuf();
     ordered_json doc;
     try {
         doc = ordered_json::parse(text.str());
     } catch (const ordered_json::parse_error& e) {
-        throw std::runtime_error(file.string() + " is not valid JSON (" + e.what() + "); it was left as it is");
+        throw std::runtime_error(
+            FailureText("注册文件" + Quoted(file.string()) + "不是有效的 JSON，文件保持原样", e.what()));
     }
     if (!doc.is_object())
-        throw std::runtime_error(file.string() + " does not hold a JSON object; it was left as it is");
+        throw std::runtime_error("注册文件" + Quoted(file.string()) + "的内容不是 JSON 对象，文件保持原样");
     return doc;
 }
 
@@ -77,17 +80,17 @@ void WriteRegistry(const fs::path& file, const ordered_json& doc) {
     const fs::path temp = file.string() + ".tmp." + std::to_string(::getpid());
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) throw SystemError("cannot write " + temp.string());
+        if (!out) throw SystemError("无法写入文件" + Quoted(temp.string()));
         out << doc.dump(2) << '\n';
         out.flush();
         if (!out) {
             std::error_code ignored;
             fs::remove(temp, ignored);
-            throw std::runtime_error("cannot write " + temp.string());
+            throw std::runtime_error("无法写入文件" + Quoted(temp.string()));
         }
     }
     if (std::rename(temp.c_str(), file.c_str()) != 0) {
-        const auto error = SystemError("cannot replace " + file.string());
+        const auto error = SystemError("无法替换注册文件" + Quoted(file.string()));
         std::error_code ignored;
         fs::remove(temp, ignored);
         throw error;
@@ -134,7 +137,7 @@ fs::path RegistryFilePath() {
         if (homeDir.empty()) {
             if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) homeDir = pw->pw_dir;
         }
-        if (homeDir.empty()) throw std::runtime_error("no home folder: set HOME or XDG_DATA_HOME");
+        if (homeDir.empty()) throw std::runtime_error(FailureText("找不到主文件夹", "请设置 HOME 或 XDG_DATA_HOME"));
         base = fs::path(homeDir) / ".local" / "share";
     }
     return base / "dutygate" / "registry.json";
@@ -174,11 +177,11 @@ std::string LibraryFilePath() {
     if (!search.found || search.name.empty()) {
         // Linked into the program itself.
         const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-        if (ec) throw std::runtime_error("cannot find the library's own file: " + ec.message());
+        if (ec) throw std::runtime_error(FailureText("找不到本库自己的文件", ec.message()));
         return self.string();
     }
     const fs::path path = fs::absolute(fs::path(search.name), ec);
-    if (ec) throw std::runtime_error("cannot make " + search.name + " absolute: " + ec.message());
+    if (ec) throw std::runtime_error(FailureText("无法得到" + Quoted(search.name) + "的绝对路径", ec.message()));
     return path.lexically_normal().string();
 }
 
@@ -212,7 +215,7 @@ dg_status RegisterServer() {
         WriteRegistry(file, doc);
         return DG_S_OK;
     } catch (const std::exception& e) {
-        return Fail(DG_E_SELFREG_CLASS, std::string("DllRegisterServer: ") + e.what());
+        return Fail(DG_E_SELFREG_CLASS, FailureText("注册失败（DllRegisterServer）", e.what()));
     }
 }
 
@@ -261,7 +264,7 @@ dg_status UnregisterServer() {
             }
             if (doc.empty()) {
                 if (!fs::remove(file, ec) && ec)
-                    throw std::runtime_error("cannot remove " + file.string() + ": " + ec.message());
+                    throw std::runtime_error(FailureText("无法删除注册文件" + Quoted(file.string()), ec.message()));
             } else {
                 WriteRegistry(file, doc);
             }
@@ -269,7 +272,7 @@ dg_status UnregisterServer() {
         fs::remove(file.parent_path(), ec);  // only when empty; otherwise it stays
         return DG_S_OK;
     } catch (const std::exception& e) {
-        return Fail(DG_E_SELFREG_CLASS, std::string("DllUnregisterServer: ") + e.what());
+        return Fail(DG_E_SELFREG_CLASS, FailureText("注销失败（DllUnregisterServer）", e.what()));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "base/failure_text.h"
 #include "store/errors.h"
 
 namespace dg::component {
@@ -16,8 +17,12 @@ thread_local std::string lastError;
 
 Status Fail(Status status, std::string_view description) {
     try {
-        if (description.empty()) description = StandardDescription(status);
-        lastError.assign(description);
+        if (!description.empty()) {
+            lastError.assign(description);
+        } else {
+            const char* sentence = status::TextsOf(status).sentence;
+            lastError = FailureText(*sentence ? sentence : "操作失败", PlatformStatusText(status));
+        }
     } catch (...) {
         lastError.clear();  // no memory for the text: keep the status at least
     }

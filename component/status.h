@@ -2,15 +2,22 @@
 // Status values and the per-thread description of the last failure. Every
 // ABI function runs its body through Guarded(), so that no C++ exception
 // leaves the library.
+#include <string>
 #include <string_view>
 
 #include "component/identifiers.h"
 
 namespace dg::component {
 
-// Records `description` (or, when empty, the standard text of `status`) as
-// this thread's last failure and returns `status`.
+// Records `description` (or, when empty, the description of `status`: its
+// Chinese sentence and the platform's text for it) as this thread's last
+// failure and returns `status`.
 Status Fail(Status status, std::string_view description = {});
+
+// The platform's own text for a status value, after the Chinese sentence:
+// the standard English text on Linux (component/entry_points.cpp), the
+// system's text in the user's language on Windows (component/win32/).
+std::string PlatformStatusText(Status status);
 
 // Maps the exception being handled to a status and records its description:
 // status::StatusError (the dialogs' and the shift calculation's) carries its

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "base/failure_text.h"
 #include "shift/frmClass.h"
 #include "store/errors.h"
 #include "store/location.h"
@@ -115,7 +116,7 @@ std::optional<std::string> WriteClassSettings(const CheckedSettings& values, Shi
         settings = std::move(refreshed);
         return std::nullopt;
     } catch (const std::exception& e) {
-        return std::string(e.what());
+        return FailureText("无法保存交接班设置", e.what());
     }
 }
 

@@ -288,7 +288,7 @@ Reader::Reader(std::string bytes) : bytes_(std::move(bytes)) {
     static constexpr unsigned char kHeaderKey[] = {0xC7, 0xDA, 0x39, 0x6B};
     Rc4(kHeaderKey, sizeof kHeaderKey, header, sizeof header);
     if (U32(header + (0x3E - 0x18)) != 0)
-        throw JetError("The database is encrypted (an encoded Jet database), which is not read here");
+        throw JetEncryptedError("The database is encrypted (an encoded Jet database), which is not read here");
 }
 
 const unsigned char* Reader::Page(std::uint32_t page, std::string_view what) const {

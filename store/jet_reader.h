@@ -21,6 +21,11 @@ class JetError : public StoreError {
 public:
     using StoreError::StoreError;
 };
+// An encrypted (encoded) database: whole, but not readable here.
+class JetEncryptedError : public JetError {
+public:
+    using JetError::JetError;
+};
 
 inline constexpr std::size_t kPageSize = 4096;
 
@@ -77,7 +82,7 @@ struct Table {
 class Reader {
 public:
     // Takes the whole file. Throws JetError for a file that is no Jet 4
-    // file, is not whole pages long, or is encrypted.
+    // file or is not whole pages long, JetEncryptedError for an encrypted one.
     explicit Reader(std::string bytes);
 
     // Names of the user tables in the catalog, deleted entries left out.

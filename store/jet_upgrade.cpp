@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "base/failure_text.h"
 #include "store/jet_reader.h"
 #include "store/platform.h"
 
@@ -91,8 +92,8 @@ void BuildDatabase(const std::string& dataSource, const std::vector<jet::Table>&
                     rows.Set(carried.columns[k].name,
                              Carried(row[static_cast<std::size_t>(source[k])], carried.columns[k].part));
                 } catch (const StoreError& e) {
-                    throw StoreError(std::string("column ") + carried.columns[k].name + " of " + carried.name + ": " +
-                                     e.what());
+                    throw StoreError(FailureText(
+                        "表" + Quoted(carried.name) + "的列" + Quoted(carried.columns[k].name) + "无法转换", e.what()));
                 }
             }
             rows.Update();
@@ -107,20 +108,23 @@ bool ReadJetFile(const std::string& name, const std::string& stem, std::string& 
     switch (platform::ReadUnshared(name, stem + ".ldb", bytes, error)) {
         case platform::ReadResult::kRead: break;
         case platform::ReadResult::kInUse:
-            throw StoreError(name +
-                             " is a Jet database from an earlier installation, and it is in use by another program "
-                             "(the Jet engine or the earlier component). Nothing was changed; close that program "
-                             "and try again.");
+            throw StoreError("数据库" + Quoted(name) +
+                             "是早期安装留下的 Jet 数据库，正被其他程序（Jet 引擎或早期的组件）使用，无法升级。"
+                             "文件没有改动；请关闭该程序后重试。");
         case platform::ReadResult::kFailed:
-            throw StoreError(name + " is a Jet database from an earlier installation and cannot be read: " + error);
+            throw StoreError(FailureText("无法读取早期安装留下的 Jet 数据库" + Quoted(name), error));
     }
     const jet::HeaderInfo header = jet::ClassifyHeader(bytes);
     if (header.kind == jet::FileKind::kNotJet) return false;
-    if (header.kind != jet::FileKind::kJet4)
-        throw StoreError(name + " is a Jet (Microsoft Access) database from an earlier installation, " +
-                         jet::DescribeKind(header) +
-                         ". Only Jet 4 databases are upgraded; the file was left as it was. Move the file aside to "
-                         "start with a new database.");
+    if (header.kind != jet::FileKind::kJet4) {
+        const std::string found = header.kind == jet::FileKind::kJet3
+                                      ? "是早期安装留下的 Jet 3 数据库（Access 97）"
+                                      : "是比 Jet 4 新的 Access 数据库（Access 2007 或更新的版本）";
+        throw StoreError(FailureText("数据库" + Quoted(name) + found +
+                                         "，只有 Jet 4 数据库能够升级。文件保持原样；如要改用新数据库，"
+                                         "请先把该文件移到别处",
+                                     jet::DescribeKind(header)));
+    }
     return true;
 }
 
@@ -130,11 +134,14 @@ std::vector<jet::Table> ReadCarriedTables(const std::string& name, const std::st
         const jet::Reader reader(bytes);
         for (const auto& carried : CarriedTables())
             if (auto t = reader.ReadTable(carried.name)) tables.push_back(std::move(*t));
+    } catch (const jet::JetEncryptedError& e) {
+        throw StoreError(
+            FailureText("数据库" + Quoted(name) + "是加密的 Jet 数据库，无法读取，不能升级。文件保持原样", e.what()));
     } catch (const jet::JetError& e) {
-        throw StoreError(name +
-                         " is a Jet 4 database from an earlier installation that cannot be read, and it was "
-                         "left as it was: " +
-                         e.what());
+        throw StoreError(FailureText("数据库" + Quoted(name) +
+                                         "是早期安装留下的 Jet 4 数据库，但已损坏或不完整，无法读取，不能升级。"
+                                         "文件保持原样",
+                                     e.what()));
     }
     return tables;
 }
@@ -154,7 +161,7 @@ void ReplaceWithUpgrade(const std::string& name, const std::string& stem, const 
         BuildDatabase(temporary, tables);
         if (!platform::FlushFile(temporary, error)) throw StoreError(error);
         for (int n = 1;; ++n) {
-            if (n > 1000) throw StoreError("no free name for the copy of the old file");
+            if (n > 1000) throw StoreError("旧文件的备份找不到可用的文件名");
             const std::string candidate = stem + ".jet" + (n > 1 ? "." + std::to_string(n) : "") + extension;
             const auto created = platform::WriteNewFile(candidate, bytes, error);
             if (created == platform::Creation::kExists) continue;
@@ -164,13 +171,12 @@ void ReplaceWithUpgrade(const std::string& name, const std::string& stem, const 
         }
         std::string check;
         if (!platform::ReadWholeFile(backup, check, error)) throw StoreError(error);
-        if (check != bytes) throw StoreError("the copy of the old file " + backup + " differs from it");
+        if (check != bytes) throw StoreError("旧文件的备份" + Quoted(backup) + "与旧文件不一致");
         if (!platform::ReplaceAtomically(temporary, name, error)) throw StoreError(error);
     } catch (const std::exception& e) {
         platform::RemoveFile(temporary);
         if (!backup.empty()) platform::RemoveFile(backup);
-        throw StoreError("The upgrade of the Jet database " + name +
-                         " from an earlier installation failed, and the file was left as it was: " + e.what());
+        throw StoreError(FailureText("早期安装留下的 Jet 数据库" + Quoted(name) + "升级失败，文件保持原样", e.what()));
     }
 }
 
@@ -182,8 +188,7 @@ void UpgradeJetDatabase(const ConnectionText& source) {
     std::string error;
 
     const auto lock = platform::UpgradeLock::Acquire(name, kBusyTimeoutMs, error);
-    if (!lock)
-        throw StoreError(name + " is a Jet database from an earlier installation and cannot be upgraded: " + error);
+    if (!lock) throw StoreError(FailureText("无法升级早期安装留下的 Jet 数据库" + Quoted(name), error));
     // Replaced while this process waited: upgraded by the one that held the
     // lock. It is not opened here (the upgrading process may be using it).
     if (!lock->StillTheSameFile()) return;

@@ -1,7 +1,6 @@
 #include "store/location.h"
 
-#include <system_error>
-
+#include "base/failure_text.h"
 #include "store/errors.h"
 #include "store/platform.h"
 #include "store/store.h"
@@ -17,9 +16,15 @@ bool EntryExists(std::string_view relativeName, bool foldersCount) {
 }
 
 void MakeFolder(std::string_view path) {
-    if (const std::error_code ec = platform::MakeFolder(path)) {
-        throw StoreError("Cannot create folder '" + std::string(path) + "': " + platform::ErrorText(ec));
+    std::string error;
+    switch (platform::MakeFolder(path, error)) {
+        case platform::Creation::kCreated: return;
+        case platform::Creation::kExists: error = "已有同名的文件或文件夹"; break;
+        case platform::Creation::kFailed: break;
     }
+    // The full name too: the folder is made in the host's working directory.
+    throw StoreError(
+        FailureText("无法创建文件夹" + Quoted(path), error + "（位置：" + platform::FullName(path) + "）"));
 }
 
 void EnsureDatabase(const FailureReport& report) {

@@ -1,5 +1,6 @@
 #include "store/paths.h"
 
+#include "base/failure_text.h"
 #include "store/errors.h"
 #include "store/store.h"
 
@@ -13,7 +14,7 @@ std::filesystem::path PathFromUtf8(std::string_view name) {
     try {
         return std::filesystem::path(text);
     } catch (const std::exception&) {  // Windows converts to UTF-16 and refuses malformed text
-        throw StoreError("The name '" + std::string(name) + "' is not valid UTF-8");
+        throw StoreError(FailureText("名称不是有效的 UTF-8 文本", name));
     }
 }
 

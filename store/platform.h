@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 namespace dg::store::platform {
 
@@ -24,8 +23,14 @@ enum class EntryKind { kNone, kFile, kFolder, kOther };
 // What the entry of that name is; kNone also when it cannot be examined.
 EntryKind KindOf(std::string_view name);
 
-// Creates one folder; the failure's code (file_exists for any existing entry).
-std::error_code MakeFolder(std::string_view name);
+// Creates one folder; kExists for any existing entry. On kFailed, `error`
+// holds the system's description.
+Creation MakeFolder(std::string_view name, std::string& error);
+
+// The name made absolute against the current working directory, for
+// failure texts: a host's database follows its working directory, and the
+// full name shows which one. The name as given where it cannot be made so.
+std::string FullName(std::string_view name);
 
 // Removes a file, quietly: for clearing up after a failed step.
 void RemoveFile(std::string_view name);
@@ -39,8 +44,9 @@ struct LocalTime {
 };
 LocalTime ReadLocalTime() noexcept;
 
-// The description of a failure reported by the file system, in UTF-8.
-std::string ErrorText(const std::error_code& error);
+// The system's description of an error code (errno; GetLastError on
+// Windows, in the user's language), in UTF-8.
+std::string SystemErrorText(int code);
 
 // The lock under which one of our processes upgrades a database file in
 // place; every other process (or thread) that wants to upgrade the same file

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "base/failure_text.h"
 #include "store/jet_upgrade.h"
 #include "store/platform.h"
 
@@ -30,9 +31,46 @@ std::string QuoteIdentifier(std::string_view name) {
     return out;
 }
 
-[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
-    throw StoreError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+// Why the engine failed, in Chinese, where its code says something the
+// operator can act on.
+const char* Reason(int code) {
+    switch (code & 0xFF) {
+        case SQLITE_NOTADB: return "该文件不是数据库";
+        case SQLITE_CORRUPT: return "数据库文件已损坏";
+        case SQLITE_FULL: return "磁盘已满";
+        case SQLITE_READONLY: return "数据库文件或其所在的文件夹是只读的";
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return "数据库正被其他程序占用";
+        case SQLITE_CANTOPEN: return "文件不存在或无法访问";
+        case SQLITE_PERM:
+        case SQLITE_AUTH: return "没有访问权限";
+        case SQLITE_IOERR: return "读写磁盘时出错";
+        case SQLITE_CONSTRAINT: return "数据不符合表的约束";
+        case SQLITE_NOMEM: return "内存不足";
+        default: return nullptr;
+    }
 }
+
+// "<sentence>（<reason>）：<engine text>[；<system text>]": what failed, why
+// where the code tells, then the engine's own text, and the system's where
+// the engine got one from the file system (opening, reading, writing).
+std::string EngineFailure(sqlite3* db, int rc, std::string_view sentence) {
+    if (db) rc = sqlite3_extended_errcode(db);
+    std::string text(sentence);
+    if (const char* reason = Reason(rc)) text += std::string("（") + reason + "）";
+    std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const int primary = rc & 0xFF;
+    if (db && (primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR) && sqlite3_system_errno(db) != 0)
+        detail += "；" + platform::SystemErrorText(sqlite3_system_errno(db));
+    return FailureText(text, detail);
+}
+
+[[noreturn]] void Fail(sqlite3* db, std::string_view sentence) {
+    throw StoreError(EngineFailure(db, SQLITE_NOMEM, sentence));
+}
+
+// Where a name lies: the database follows the host's working directory.
+std::string Place(std::string_view name) { return "（位置：" + platform::FullName(name) + "）"; }
 
 // Declared SQL type of each column type code. Dates are text; "DATETIME"
 // tells them apart from plain text when the table is read back.
@@ -56,7 +94,7 @@ class Statement {
 public:
     Statement(sqlite3* db, const std::string& sql) : db_(db) {
         if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK)
-            Fail(db, "Cannot prepare '" + sql + "'");
+            Fail(db, "无法准备数据库语句" + Quoted(sql));
     }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
@@ -78,13 +116,13 @@ public:
             const std::string text = t->ToStoreText();
             rc = sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         }
-        if (rc != SQLITE_OK) Fail(db_, "Cannot bind a value");
+        if (rc != SQLITE_OK) Fail(db_, "无法绑定参数值");
     }
 
-    // Runs a statement that returns no rows.
-    void Run(const std::string& what) {
+    // Runs a statement that returns no rows; `sentence` says what failed.
+    void Run(const std::string& sentence) {
         const int rc = sqlite3_step(stmt_);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(db_, what);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(db_, sentence);
     }
 
 private:
@@ -92,13 +130,9 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-void Exec(sqlite3* db, const char* sql) {
-    char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        std::string text = message ? message : sqlite3_errmsg(db);
-        sqlite3_free(message);
-        throw StoreError(text);
-    }
+// Runs SQL without parameters or rows; `sentence` says what failed.
+void Exec(sqlite3* db, const char* sql, std::string_view sentence) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(db, sentence);
 }
 
 Value ReadColumn(sqlite3_stmt* stmt, int index, int typeCode) {
@@ -166,8 +200,7 @@ ConnectionText ConnectionText::Parse(std::string_view text) {
         text = semicolon == std::string_view::npos ? std::string_view{} : text.substr(semicolon + 1);
         if (Trim(part).empty()) continue;
         const std::size_t eq = part.find('=');
-        if (eq == std::string_view::npos)
-            throw StoreError("Connection text part without '=': '" + std::string(part) + "'");
+        if (eq == std::string_view::npos) throw StoreError(FailureText("连接字符串中有一段没有“=”", part));
         const std::string_view key = Trim(part.substr(0, eq));
         const std::string_view value = Trim(part.substr(eq + 1));
         if (EqualsAsciiNoCase(key, "Provider")) {
@@ -178,11 +211,14 @@ ConnectionText ConnectionText::Parse(std::string_view text) {
             haveSource = true;
         }
     }
-    if (!haveProvider) throw StoreError("Connection text names no provider");
+    if (!haveProvider) throw StoreError(FailureText("连接字符串没有指定提供程序", "Provider"));
     if (!EqualsAsciiNoCase(result.provider, kJetProvider))
-        throw StoreError("Provider cannot be found: '" + result.provider + "' is not served by this store");
-    if (!haveSource || result.dataSource.empty()) throw StoreError("Connection text names no data source");
-    if (result.dataSource.find('\0') != std::string::npos) throw StoreError("Data source contains a NUL character");
+        throw StoreError(
+            FailureText("找不到提供程序" + Quoted(result.provider), "本组件只提供 " + std::string(kJetProvider)));
+    if (!haveSource || result.dataSource.empty())
+        throw StoreError(FailureText("连接字符串没有指定数据源", "Data Source"));
+    if (result.dataSource.find('\0') != std::string::npos)
+        throw StoreError(FailureText("数据源名称中有 NUL 字符", "Data Source"));
     return result;
 }
 
@@ -191,13 +227,16 @@ void CatalogCreate(std::string_view connectionText) {
     std::string error;
     switch (platform::CreateNewFile(parsed.dataSource, error)) {
         case platform::Creation::kCreated: break;
-        case platform::Creation::kExists: throw StoreError("Database already exists: '" + parsed.dataSource + "'");
+        case platform::Creation::kExists:
+            throw StoreError(FailureText("数据库已经存在", parsed.dataSource + Place(parsed.dataSource)));
         case platform::Creation::kFailed:
-            throw StoreError("Cannot create database '" + parsed.dataSource + "': " + error);
+            throw StoreError(
+                FailureText("无法创建数据库" + Quoted(parsed.dataSource), error + Place(parsed.dataSource)));
     }
     try {
         Connection connection(connectionText);
-        Exec(connection.Handle(), ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+        Exec(connection.Handle(), ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str(),
+             "无法写入新数据库" + Quoted(parsed.dataSource));
     } catch (...) {
         platform::RemoveFile(parsed.dataSource);  // leave no half-made file behind
         throw;
@@ -212,8 +251,8 @@ Connection::Connection(std::string_view connectionText) {
         // names on every platform.
         const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
-            std::string message = "Cannot open database '" + parsed.dataSource +
-                                  "': " + (db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+            std::string message = EngineFailure(db_, rc, "无法打开数据库" + Quoted(parsed.dataSource)) +
+                                  Place(parsed.dataSource);
             sqlite3_close(db_);
             db_ = nullptr;
             throw StoreError(message);
@@ -223,7 +262,7 @@ Connection::Connection(std::string_view connectionText) {
         // a byte of it; any other Jet file is refused.
         if (!HasJetSignature(db_)) break;
         Close();
-        if (upgraded) throw StoreError(parsed.dataSource + " is still a Jet database after its upgrade");
+        if (upgraded) throw StoreError(FailureText("数据库升级后仍是 Jet 格式", parsed.dataSource));
         UpgradeJetDatabase(parsed);
     }
     try {
@@ -236,7 +275,9 @@ Connection::Connection(std::string_view connectionText) {
         // database fails at the open. The statement is finished at once so that
         // no read transaction stays open.
         Statement check(db_, "PRAGMA schema_version");
-        if (sqlite3_step(check.get()) != SQLITE_ROW) Fail(db_, "Cannot open database '" + parsed.dataSource + "'");
+        if (sqlite3_step(check.get()) != SQLITE_ROW)
+            throw StoreError(EngineFailure(db_, SQLITE_ERROR, "无法打开数据库" + Quoted(parsed.dataSource)) +
+                             Place(parsed.dataSource));
     } catch (...) {
         Close();
         throw;
@@ -253,22 +294,22 @@ void Connection::Close() {
 }
 
 sqlite3* Connection::Handle() const {
-    if (!db_) throw StoreError("Operation is not allowed when the connection is closed");
+    if (!db_) throw StoreError("连接已经关闭，不能执行此操作");
     return db_;
 }
 
 void TableDef::AppendColumn(std::string name, int type, int size) {
     if (type != kTypeInteger && type != kTypeDate && type != kTypeText)
-        throw StoreError("Type is invalid: column '" + name + "' has type code " + std::to_string(type));
-    if (size < 0) throw StoreError("Invalid size for column '" + name + "'");
-    if (name.empty()) throw StoreError("A column needs a name");
+        throw StoreError(FailureText("列" + Quoted(name) + "的类型无效", "类型代码 " + std::to_string(type)));
+    if (size < 0) throw StoreError(FailureText("列" + Quoted(name) + "的长度无效", std::to_string(size)));
+    if (name.empty()) throw StoreError("列没有名称");
     for (const auto& c : columns_)
-        if (EqualsAsciiNoCase(c.name, name)) throw StoreError("Column '" + name + "' is already defined");
+        if (EqualsAsciiNoCase(c.name, name)) throw StoreError("列" + Quoted(name) + "已经定义");
     columns_.push_back({std::move(name), type, size});
 }
 
 void AppendTable(Connection& connection, const TableDef& table) {
-    if (table.Columns().empty()) throw StoreError("Table '" + table.Name() + "' has no columns");
+    if (table.Columns().empty()) throw StoreError("表" + Quoted(table.Name()) + "没有列");
     std::string sql = "CREATE TABLE " + QuoteIdentifier(table.Name()) + " (";
     bool first = true;
     for (const auto& c : table.Columns()) {
@@ -280,7 +321,24 @@ void AppendTable(Connection& connection, const TableDef& table) {
     }
     sql += ")";
     Statement create(connection.Handle(), sql);
-    create.Run("Cannot create table '" + table.Name() + "'");
+    create.Run("无法创建表" + Quoted(table.Name()));
+}
+
+long DeleteRows(Connection& connection, std::string_view table, std::string_view whereColumn, const Value& equals) {
+    sqlite3* db = connection.Handle();
+    Exec(db, "BEGIN IMMEDIATE", "无法开始写入表" + Quoted(table));
+    try {
+        Statement remove(db,
+                         "DELETE FROM " + QuoteIdentifier(table) + " WHERE " + QuoteIdentifier(whereColumn) + " = ?");
+        remove.Bind(1, equals);
+        remove.Run("无法删除表" + Quoted(table) + "的记录");
+        const long deleted = sqlite3_changes(db);
+        Exec(db, "COMMIT", "无法保存对表" + Quoted(table) + "的修改");
+        return deleted;
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 Recordset::Recordset(Connection& connection, std::string_view table) : connection_(&connection), table_(table) {
@@ -305,7 +363,7 @@ void Recordset::Load(sqlite3_stmt* stmt) {
     for (;;) {
         const int rc = sqlite3_step(stmt);
         if (rc == SQLITE_DONE) break;
-        if (rc != SQLITE_ROW) Fail(connection_->Handle(), "Cannot read table '" + table_ + "'");
+        if (rc != SQLITE_ROW) Fail(connection_->Handle(), "无法读取表" + Quoted(table_));
         Row row{sqlite3_column_int64(stmt, 0), {}};
         row.values.reserve(columns_.size());
         for (int i = 1; i < count; ++i) row.values.push_back(ReadColumn(stmt, i, declaredTypes_[i - 1]));
@@ -316,12 +374,11 @@ void Recordset::Load(sqlite3_stmt* stmt) {
 std::size_t Recordset::ColumnIndex(std::string_view column) const {
     for (std::size_t i = 0; i < columns_.size(); ++i)
         if (EqualsAsciiNoCase(columns_[i], column)) return i;
-    throw StoreError("Item cannot be found in the collection: no column '" + std::string(column) + "' in '" + table_ +
-                     "'");
+    throw StoreError(FailureText("表" + Quoted(table_) + "中没有这一列", column));
 }
 
 void Recordset::CheckOpen() const {
-    if (closed_) throw StoreError("Operation is not allowed when the recordset is closed");
+    if (closed_) throw StoreError("记录集已经关闭，不能执行此操作");
 }
 
 void Recordset::AddNew() {
@@ -335,7 +392,7 @@ void Recordset::Set(std::string_view column, const Value& value) {
     CheckOpen();
     const std::size_t index = ColumnIndex(column);
     if (!adding_) {
-        if (Eof()) throw StoreError("Either BOF or EOF is True: there is no current row to change");
+        if (Eof()) throw StoreError(FailureText("没有当前记录，无法修改", "BOF 或 EOF 为真"));
         if (assigned_.size() != columns_.size()) {
             pending_ = rows_[current_];
             assigned_.assign(columns_.size(), false);
@@ -374,17 +431,16 @@ void Recordset::Update() {
     }
 
     // One transaction: every assigned field lands, or none does.
-    Exec(db, "BEGIN IMMEDIATE");
+    Exec(db, "BEGIN IMMEDIATE", "无法开始写入表" + Quoted(table_));
     try {
         Statement write(db, sql);
         int position = 1;
         for (std::size_t index : fields) write.Bind(position++, pending_.values[index]);
         if (!adding_) write.Bind(position, Value(rows_[current_].rowid));
-        write.Run("Cannot write a row of '" + table_ + "'");
-        if (!adding_ && sqlite3_changes(db) != 1)
-            throw StoreError("Row cannot be located for updating: it was deleted meanwhile");
+        write.Run("无法写入表" + Quoted(table_) + "的记录");
+        if (!adding_ && sqlite3_changes(db) != 1) throw StoreError("找不到要更新的记录：它已被删除");
         const std::int64_t rowid = adding_ ? sqlite3_last_insert_rowid(db) : rows_[current_].rowid;
-        Exec(db, "COMMIT");
+        Exec(db, "COMMIT", "无法保存对表" + Quoted(table_) + "的修改");
         pending_.rowid = rowid;
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -405,7 +461,7 @@ const Value& Recordset::Get(std::string_view column) const {
     CheckOpen();
     const std::size_t index = ColumnIndex(column);
     if (adding_ || assigned_.size() == columns_.size()) return pending_.values[index];
-    if (Eof()) throw StoreError("Either BOF or EOF is True: there is no current row");
+    if (Eof()) throw StoreError(FailureText("没有当前记录", "BOF 或 EOF 为真"));
     return rows_[current_].values[index];
 }
 

@@ -84,6 +84,11 @@ private:
 // Creates the table; fails (StoreError) when a table of that name exists.
 void AppendTable(Connection& connection, const TableDef& table);
 
+// "Delete from <table> where <column> = <value>", the value bound as a
+// parameter, in one transaction: every such row goes, or none. Returns the
+// number of rows deleted. Throws StoreError.
+long DeleteRows(Connection& connection, std::string_view table, std::string_view whereColumn, const Value& equals);
+
 // "Select * from <table> [where <column> = <value>]", the value bound as a
 // parameter. The first row returned is the current row.
 class Recordset {

@@ -72,9 +72,10 @@ bool ReadTime(std::string_view text, std::size_t& pos, int& seconds) {
     return true;
 }
 
-[[noreturn]] void TypeMismatch() { throw StoreError("Type mismatch"); }
-[[noreturn]] void Overflow() { throw StoreError("Overflow"); }
-[[noreturn]] void InvalidNull() { throw StoreError("Invalid use of Null"); }
+// The automation runtime's errors, with its own texts after the Chinese.
+[[noreturn]] void TypeMismatch() { throw StoreError(status::StandardDescription(status::kTypeMismatch)); }
+[[noreturn]] void Overflow() { throw StoreError(status::StandardDescription(status::kOverflow)); }
+[[noreturn]] void InvalidNull() { throw StoreError("无效地使用了 Null：Invalid use of Null"); }
 
 std::int64_t RoundHalfEven(double v) {
     return static_cast<std::int64_t>(std::nearbyint(v));  // default rounding mode: half to even

@@ -1,4 +1,5 @@
 #pragma once
+#include "base/failure_text.h"
 #include "base/status.h"
 
 namespace dg::ui {

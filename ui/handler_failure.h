@@ -21,7 +21,7 @@ inline void RunAndReport(const std::function<void()>& handler) noexcept {
     } catch (...) {
     }
     try {
-        MsgBox(failure.empty() ? std::string("unknown error") : failure, Buttons::Ok, Icon::Critical);
+        MsgBox(failure.empty() ? std::string("发生了未知的错误") : failure, Buttons::Ok, Icon::Critical);
     } catch (...) {
         // Nothing more can be done from inside a handler.
     }

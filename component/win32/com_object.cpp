@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/failure_text.h"
+#include "base/system_message.h"
 #include "component/object.h"
 #include "component/status.h"
 #include "component/win32/module.h"
@@ -509,7 +511,8 @@ HRESULT CreateComObject(const ClassInfo& cls, REFIID iid, void** out) noexcept {
     ITypeInfo* dispatchInfo = nullptr;
     ITypeInfo* vtableInfo = nullptr;
     HRESULT hr = DualInfos(cls, &dispatchInfo, &vtableInfo);
-    if (FAILED(hr)) return ReportError(Fail(hr, "The type library inside Dutygate.dll cannot be read."), cls);
+    if (FAILED(hr))
+        return ReportError(Fail(hr, FailureText("无法读取 Dutygate.dll 内的类型库", SystemMessage(hr))), cls);
     Object* core = nullptr;
     try {
         RunHandOffs();

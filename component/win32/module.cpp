@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 
+#include "base/system_message.h"
 #include "component/class_table.h"
 #include "component/object.h"
 #include "component/status.h"
@@ -71,6 +72,23 @@ ClassFactory passwordFactory{ClassOf(ClassKind::Password)};
 ClassFactory shiftFactory{ClassOf(ClassKind::ShiftClass)};
 
 }  // namespace
+
+}  // namespace dg::component::win32
+
+namespace dg::component {
+
+// The system's text in the user's language; the standard English text where
+// the system has none for the code.
+std::string PlatformStatusText(Status status) {
+    const char* standard = TextsOf(status).standard;
+    const std::string system = SystemMessage(static_cast<unsigned long>(status));
+    if (*standard && system.rfind("错误 ", 0) == 0) return std::string(standard) + "（" + system + "）";
+    return system;
+}
+
+}  // namespace dg::component
+
+namespace dg::component::win32 {
 
 HINSTANCE ModuleHandle() noexcept { return moduleHandle; }
 

@@ -96,10 +96,13 @@ DG_API dg_status   dg_unadvise(dg_object *obj, uint32_t cookie);
 DG_API uint32_t    dg_add_ref(dg_object *obj);
 DG_API uint32_t    dg_release(dg_object *obj);
 /* Description of this thread's last failure, "" if none; it stays until the
- * next failure on this thread replaces it. */
+ * next failure on this thread replaces it. A Chinese sentence that says what
+ * failed comes first, then a full-width colon and the detail (names, the
+ * engine's or the system's own text, codes). */
 DG_API const char *dg_last_error(void);
-/* The standard description of a status value ("Unknown name." for
- * DG_E_UNKNOWN_NAME), "" for a status that has none. */
+/* The standard description of a status value, Chinese first
+ * ("未知的名称：Unknown name." for DG_E_UNKNOWN_NAME), "" for a status that
+ * has none. */
 DG_API const char *dg_status_text(dg_status status);
 /* Whether the dialogs can open a window in this process, judged from the
  * environment before any GUI application exists (Qt ends a process whose

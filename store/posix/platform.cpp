@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "base/failure_text.h"
 #include "store/paths.h"
 
 namespace dg::store::platform {
@@ -35,7 +36,7 @@ LocalTime ReadLocalTime() noexcept {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-std::string ErrorText(const std::error_code& error) { return error.message(); }
+std::string SystemErrorText(int code) { return std::strerror(code); }
 
 EntryKind KindOf(std::string_view name) {
     std::error_code ec;
@@ -45,11 +46,19 @@ EntryKind KindOf(std::string_view name) {
     return std::filesystem::is_directory(status) ? EntryKind::kFolder : EntryKind::kOther;
 }
 
-std::error_code MakeFolder(std::string_view name) {
+Creation MakeFolder(std::string_view name, std::string& error) {
+    const std::filesystem::path path = PathFromUtf8(name);
+    if (::mkdir(path.c_str(), 0777) == 0) return Creation::kCreated;
+    const int err = errno;
+    if (err == EEXIST) return Creation::kExists;
+    error = std::strerror(err);
+    return Creation::kFailed;
+}
+
+std::string FullName(std::string_view name) {
     std::error_code ec;
-    if (!std::filesystem::create_directory(PathFromUtf8(name), ec) && !ec)
-        ec = std::make_error_code(std::errc::file_exists);
-    return ec;
+    const std::filesystem::path full = std::filesystem::absolute(PathFromUtf8(name), ec);
+    return ec ? std::string(name) : Utf8Of(full);
 }
 
 void RemoveFile(std::string_view name) {
@@ -61,8 +70,9 @@ std::string NativeName(std::string_view name) { return Utf8Of(PathFromUtf8(name)
 
 namespace {
 
-std::string Errno(const char* what, const std::filesystem::path& path) {
-    return std::string(what) + " '" + path.string() + "': " + std::strerror(errno);
+// "<sentence>“<path>”：<system text>", the sentence saying what could not be done.
+std::string Errno(const char* sentence, const std::filesystem::path& path) {
+    return FailureText(sentence + Quoted(path.string()), std::strerror(errno));
 }
 
 // Whether a process other than this one (or another open file of this one)
@@ -97,7 +107,7 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(std::string_view name, int tim
     // of one process exclude each other too.
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = Errno("Cannot open", file);
+        error = Errno("无法打开文件", file);
         return nullptr;
     }
     timespec start{}, now{};
@@ -105,13 +115,13 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(std::string_view name, int tim
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) break;
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            error = Errno("Cannot lock", file);
+            error = Errno("无法锁定文件", file);
             ::close(fd);
             return nullptr;
         }
         clock_gettime(CLOCK_MONOTONIC, &now);
         if ((now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000 >= timeoutMs) {
-            error = "another process did not finish its upgrade within " + std::to_string(timeoutMs / 1000) + " s";
+            error = "另一个进程在 " + std::to_string(timeoutMs / 1000) + " 秒内没有完成升级";
             ::close(fd);
             return nullptr;
         }
@@ -141,7 +151,7 @@ ReadResult ReadUnshared(std::string_view fileName, std::string_view lockFileName
     const std::filesystem::path file = PathFromUtf8(fileName), lockFile = PathFromUtf8(lockFileName);
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = Errno("Cannot open", file);
+        error = Errno("无法打开文件", file);
         return ReadResult::kFailed;
     }
     bool inUse = LockedByOthers(fd);
@@ -155,7 +165,7 @@ ReadResult ReadUnshared(std::string_view fileName, std::string_view lockFileName
         return ReadResult::kInUse;
     }
     const bool ok = ReadAll(fd, bytes);
-    if (!ok) error = Errno("Cannot read", file);
+    if (!ok) error = Errno("无法读取文件", file);
     ::close(fd);
     return ok ? ReadResult::kRead : ReadResult::kFailed;
 }
@@ -164,11 +174,11 @@ bool ReadWholeFile(std::string_view name, std::string& bytes, std::string& error
     const std::filesystem::path path = PathFromUtf8(name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        error = Errno("Cannot open", path);
+        error = Errno("无法打开文件", path);
         return false;
     }
     const bool ok = ReadAll(fd, bytes);
-    if (!ok) error = Errno("Cannot read", path);
+    if (!ok) error = Errno("无法读取文件", path);
     ::close(fd);
     return ok;
 }
@@ -178,7 +188,7 @@ Creation WriteNewFile(std::string_view name, std::string_view bytes, std::string
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == EEXIST) return Creation::kExists;
-        error = Errno("Cannot create", path);
+        error = Errno("无法创建文件", path);
         return Creation::kFailed;
     }
     std::size_t done = 0;
@@ -189,7 +199,7 @@ Creation WriteNewFile(std::string_view name, std::string_view bytes, std::string
         done += static_cast<std::size_t>(n);
     }
     const bool ok = done == bytes.size() && ::fsync(fd) == 0;
-    if (!ok) error = Errno("Cannot write", path);
+    if (!ok) error = Errno("无法写入文件", path);
     ::close(fd);
     if (!ok) ::unlink(path.c_str());
     return ok ? Creation::kCreated : Creation::kFailed;
@@ -199,7 +209,7 @@ bool FlushFile(std::string_view name, std::string& error) {
     const std::filesystem::path path = PathFromUtf8(name);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     const bool ok = fd >= 0 && ::fsync(fd) == 0;
-    if (!ok) error = Errno("Cannot flush", path);
+    if (!ok) error = Errno("无法把文件写到磁盘", path);
     if (fd >= 0) ::close(fd);
     return ok;
 }
@@ -207,7 +217,7 @@ bool FlushFile(std::string_view name, std::string& error) {
 bool ReplaceAtomically(std::string_view sourceName, std::string_view targetName, std::string& error) {
     const std::filesystem::path source = PathFromUtf8(sourceName), target = PathFromUtf8(targetName);
     if (::rename(source.c_str(), target.c_str()) != 0) {
-        error = Errno("Cannot replace", target);
+        error = Errno("无法替换文件", target);
         return false;
     }
     // The new name lasts once the folder is on the disk too.

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <direct.h>
 
+#include "base/failure_text.h"
+#include "base/system_message.h"
 #include "base/utf16.h"
 #include "store/errors.h"
 
@@ -17,30 +17,12 @@ namespace {
 // rather than turned into replacement characters: it would name another file.
 std::wstring Wide(std::string_view name) {
     std::optional<std::wstring> wide = WideStrict(name);
-    if (!wide) throw StoreError("The name '" + std::string(name) + "' is not valid UTF-8");
+    if (!wide) throw StoreError(FailureText("名称不是有效的 UTF-8 文本", name));
     std::wstring out = std::move(*wide);
     for (wchar_t& c : out) {
         if (c == L'/') c = L'\\';
     }
     return out;
-}
-
-// The system's own text for a Win32 error code, in UTF-8 (FormatMessageA
-// would answer in the ANSI code page, GBK on a Chinese Windows).
-std::string SystemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text;
-    if (length > 0 && buffer) {
-        DWORD end = length;
-        while (end > 0 && (buffer[end - 1] == L'\r' || buffer[end - 1] == L'\n' || buffer[end - 1] == L' ')) --end;
-        text = Utf8(std::wstring_view(buffer, end));
-    }
-    if (buffer) LocalFree(buffer);
-    if (text.empty()) text = "system error " + std::to_string(code);
-    return text;
 }
 
 }  // namespace
@@ -67,10 +49,7 @@ LocalTime ReadLocalTime() noexcept {
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
-std::string ErrorText(const std::error_code& error) {
-    if (error.category() == std::system_category()) return SystemMessage(static_cast<DWORD>(error.value()));
-    return error.message();
-}
+std::string SystemErrorText(int code) { return SystemMessage(static_cast<DWORD>(code)); }
 
 EntryKind KindOf(std::string_view name) {
     const DWORD attributes = GetFileAttributesW(Wide(name).c_str());
@@ -79,11 +58,37 @@ EntryKind KindOf(std::string_view name) {
     return (attributes & FILE_ATTRIBUTE_DEVICE) ? EntryKind::kOther : EntryKind::kFile;
 }
 
-std::error_code MakeFolder(std::string_view name) {
-    // The C runtime's mkdir, as std::filesystem uses it: the same errno
-    // codes, so the same descriptions on both platforms.
-    if (_wmkdir(Wide(name).c_str()) == 0) return {};
-    return {errno, std::generic_category()};
+Creation MakeFolder(std::string_view name, std::string& error) {
+    if (CreateDirectoryW(Wide(name).c_str(), nullptr)) return Creation::kCreated;
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) return Creation::kExists;
+    error = SystemMessage(code);
+    return Creation::kFailed;
+}
+
+namespace {
+
+// GetFullPathNameW's answer, grown until it fits; empty on failure.
+std::wstring FullPath(const std::wstring& relative) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetFullPathNameW(relative.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0) return {};
+        const bool fits = n < full.size();
+        full.resize(n);
+        if (fits) return full;
+    }
+}
+
+}  // namespace
+
+std::string FullName(std::string_view name) {
+    try {
+        const std::wstring full = FullPath(Wide(name));
+        return full.empty() ? std::string(name) : Utf8(full);
+    } catch (const StoreError&) {
+        return std::string(name);
+    }
 }
 
 void RemoveFile(std::string_view name) {
@@ -105,8 +110,9 @@ std::string NativeName(std::string_view name) {
 
 namespace {
 
-std::string Failure(const char* what, std::string_view name, DWORD code) {
-    return std::string(what) + " '" + std::string(name) + "': " + SystemMessage(code);
+// "<sentence>“<name>”：<system text>", the sentence saying what could not be done.
+std::string Failure(const char* sentence, std::string_view name, DWORD code) {
+    return FailureText(sentence + Quoted(name), SystemMessage(code));
 }
 
 // Our own processes open a Jet database for a moment too (SQLite reads its
@@ -164,17 +170,8 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(std::string_view file, int tim
     // A named mutex per database: its name is a hash of the file's full path
     // in upper case (file names on Windows ignore case).
     const std::wstring relative = Wide(file);
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetFullPathNameW(relative.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n == 0) {
-            full = relative;
-            break;
-        }
-        const bool fits = n < full.size();
-        full.resize(n);
-        if (fits) break;
-    }
+    std::wstring full = FullPath(relative);
+    if (full.empty()) full = relative;
     CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
     std::uint64_t hash = 14695981039346656037ull;
     for (wchar_t c : full) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
@@ -182,14 +179,13 @@ std::unique_ptr<UpgradeLock> UpgradeLock::Acquire(std::string_view file, int tim
     for (int shift = 60; shift >= 0; shift -= 4) name += L"0123456789abcdef"[hash >> shift & 0xF];
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
     if (!mutex) {
-        error = "cannot create the upgrade lock: " + SystemMessage(GetLastError());
+        error = FailureText("无法创建升级锁", SystemMessage(GetLastError()));
         return nullptr;
     }
     const DWORD waited = WaitForSingleObject(mutex, static_cast<DWORD>(timeoutMs));
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {  // abandoned: its holder ended, the lock is ours
-        error = waited == WAIT_TIMEOUT
-                    ? "another process did not finish its upgrade within " + std::to_string(timeoutMs / 1000) + " s"
-                    : "cannot wait for the upgrade lock: " + SystemMessage(GetLastError());
+        error = waited == WAIT_TIMEOUT ? "另一个进程在 " + std::to_string(timeoutMs / 1000) + " 秒内没有完成升级"
+                                       : FailureText("无法等待升级锁", SystemMessage(GetLastError()));
         CloseHandle(mutex);
         return nullptr;
     }
@@ -226,7 +222,7 @@ ReadResult ReadUnshared(std::string_view file, std::string_view lockFile, std::s
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) return ReadResult::kInUse;
-        error = Failure("Cannot open", file, code);
+        error = Failure("无法打开文件", file, code);
         return ReadResult::kFailed;
     }
     // The engine's lock file: open by a program, or only left behind by one.
@@ -242,7 +238,7 @@ ReadResult ReadUnshared(std::string_view file, std::string_view lockFile, std::s
         CloseHandle(lock);
     }
     const bool ok = ReadAll(handle, bytes);
-    if (!ok) error = Failure("Cannot read", file, GetLastError());
+    if (!ok) error = Failure("无法读取文件", file, GetLastError());
     CloseHandle(handle);
     return ok ? ReadResult::kRead : ReadResult::kFailed;
 }
@@ -251,11 +247,11 @@ bool ReadWholeFile(std::string_view path, std::string& bytes, std::string& error
     const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        error = Failure("Cannot open", path, GetLastError());
+        error = Failure("无法打开文件", path, GetLastError());
         return false;
     }
     const bool ok = ReadAll(handle, bytes);
-    if (!ok) error = Failure("Cannot read", path, GetLastError());
+    if (!ok) error = Failure("无法读取文件", path, GetLastError());
     CloseHandle(handle);
     return ok;
 }
@@ -266,7 +262,7 @@ Creation WriteNewFile(std::string_view path, std::string_view bytes, std::string
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return Creation::kExists;
-        error = Failure("Cannot create", path, code);
+        error = Failure("无法创建文件", path, code);
         return Creation::kFailed;
     }
     std::size_t done = 0;
@@ -278,7 +274,7 @@ Creation WriteNewFile(std::string_view path, std::string_view bytes, std::string
         done += n;
     }
     ok = ok && FlushFileBuffers(handle);
-    if (!ok) error = Failure("Cannot write", path, GetLastError());
+    if (!ok) error = Failure("无法写入文件", path, GetLastError());
     CloseHandle(handle);
     if (!ok) DeleteFileW(Wide(path).c_str());
     return ok ? Creation::kCreated : Creation::kFailed;
@@ -288,7 +284,7 @@ bool FlushFile(std::string_view path, std::string& error) {
     const HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     const bool ok = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
-    if (!ok) error = Failure("Cannot flush", path, GetLastError());
+    if (!ok) error = Failure("无法把文件写到磁盘", path, GetLastError());
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     return ok;
 }
@@ -298,7 +294,7 @@ bool ReplaceAtomically(std::string_view source, std::string_view target, std::st
     if (!RetryingConflicts([&] {
             return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         })) {
-        error = Failure("Cannot replace", target, GetLastError());
+        error = Failure("无法替换文件", target, GetLastError());
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 
 #include "access/pass_table.h"
 #include "access_support.h"
+#include "shift/class_time_table.h"
 #include "store/location.h"
 #include "store/store.h"
 #include "tests/support/temp_dir.h"
@@ -148,3 +149,53 @@ TEST_F(PassTableTest, WriteChangesOnlyTheFirstRowOfTheLevel) {
     EXPECT_FALSE(WriteLevelPassword("工程师", "new")) << "no row: nothing written";
     EXPECT_EQ(CountAll(), 2);
 }
+
+#ifdef DG_RESET_PASSWORD
+namespace {
+// The forgotten-password tool run with `args`: its exit code and output.
+std::pair<int, std::string> ResetPassword(const std::string& args) {
+    std::string out;
+    FILE* pipe = popen((DG_RESET_PASSWORD " " + args + " 2>&1").c_str(), "r");
+    for (char buffer[512]; pipe && std::fgets(buffer, sizeof buffer, pipe);) out += buffer;
+    const int status = pipe ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+std::string ShiftRows() {
+    store::Connection c(store::kOpenConnectionString);
+    store::Recordset rs(c, shift::kClassTimeTable);
+    std::string all;
+    for (const char* column : {"班制", "Class1", "Class2", "Class3", "Class4", "B1", "B2", "B3", "B4"})
+        all += rs.Get(column).AsText() + "|";
+    return all;
+}
+}  // namespace
+
+TEST_F(PassTableTest, ResetPasswordToolDeletesOneLevelsRowsAndKeepsTheShiftSettings) {
+    Create();
+    shift::CreateClassTimeTable([](const std::string& d) { FAIL() << d; });
+    Sql("UPDATE tblClassTime SET B1 = '早班', 班制 = 3");
+    ASSERT_TRUE(CheckLevelPassword("工程师", "579"));
+    ASSERT_TRUE(WriteLevelPassword("工程师", "lost"));
+    Sql("INSERT INTO tblPass (用户权限, 登陆密码) VALUES ('工程师', 'also lost')");
+    ASSERT_TRUE(WriteLevelPassword("管理员", "kept"));
+    const std::string shiftBefore = ShiftRows();
+
+    auto [code, out] = ResetPassword("工程师 " + Dir().string());
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(out.rfind("已删除“工程师”的密码记录（2 行）", 0), 0u) << out;
+    EXPECT_EQ(CountWhere(kColumnLevel, "工程师"), 0);
+    EXPECT_EQ(FirstRow("管理员")->password, "kept");
+    EXPECT_EQ(ShiftRows(), shiftBefore);
+    EXPECT_TRUE(CheckLevelPassword("工程师", "579")) << "the next login check adds the level with the default";
+
+    EXPECT_EQ(ResetPassword("2").first, 0);  // in the working folder itself
+    std::tie(code, out) = ResetPassword("2");
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(out.rfind("“工程师”没有密码记录，无需删除", 0), 0u) << out;
+    EXPECT_EQ(ResetPassword("3").first, 2);
+    std::tie(code, out) = ResetPassword("1 mdb");  // a folder without a database: nothing is created
+    EXPECT_EQ(code, 1) << out;
+    EXPECT_EQ(out.rfind("找不到数据库“mdb\\Para.mdb”", 0), 0u) << out;
+    EXPECT_FALSE(fs::exists("mdb/mdb"));
+}
+#endif

@@ -108,8 +108,10 @@ std::wstring LibKey(const wchar_t* sys) {
     return L"Software\\Classes\\TypeLib\\" + GuidText(dc::kLibId) + L"\\3.0\\409\\" + sys;
 }
 
-// Answers what a thread shows: message boxes with OK, our forms by window
-// title (the login form's OK button by its control name).
+// Answers what a thread shows: message boxes with OK (their texts kept in
+// boxTexts), our forms by window title (the login form's OK button by its
+// control name).
+std::vector<std::wstring> boxTexts;
 struct Found {
     const wchar_t* name;
     HWND hwnd;
@@ -129,6 +131,10 @@ BOOL CALLBACK AnswerWindow(HWND w, LPARAM p) {
     wchar_t cls[32] = L"", title[64] = L"";
     GetClassNameW(w, cls, 32), GetWindowTextW(w, title, 64);
     Found ok{L"cmdOK", nullptr};
+    wchar_t text[1024] = L"";
+    if (lstrcmpW(cls, L"#32770") == 0 && GetDlgItemTextW(w, 0xFFFF, text, 1024) &&
+        (boxTexts.empty() || boxTexts.back() != text))  // a box still closing is seen once
+        boxTexts.push_back(text);
     if (lstrcmpW(cls, L"#32770") == 0)
         PostMessageW(w, WM_COMMAND, IDOK, 0);
     else if (lstrcmpW(title, L"用户登陆") == 0)
@@ -432,6 +438,36 @@ TEST_F(Com, CreationLateBoundCallsStatusesAndUnloading) {
     EXPECT_EQ(canUnload(), S_OK);
     void* none = nullptr;
     EXPECT_EQ(getClass(dc::ToWinGuid(dc::kIidPassword), IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+// A working folder where nothing can be made (a plain file named mdb stands
+// for a read-only one): the message box during the creation and the error
+// the host gets say what failed in Chinese, with the name and the system's text.
+TEST_F(Com, AFolderWhereNothingCanBeMadeIsDescribedInChinese) {
+    std::ofstream("mdb") << "plain";
+    const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(L"Dutygate.clsPassword", &clsid), S_OK);
+    IDispatch* d = nullptr;
+    HRESULT hr = S_OK;
+    boxTexts.clear();
+    WhileRunning([&] { AnswerWindows(pid, tid); },
+                 [&] { hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, (void**)&d); });
+    EXPECT_EQ(hr, E_FAIL);
+    ASSERT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(boxTexts[0].rfind(L"无法创建数据库“mdb\\Para.mdb”：", 0), 0u);
+    EXPECT_NE(boxTexts[0].find(L"（位置：" + dir_.wstring()), std::wstring::npos);
+    IErrorInfo* info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    const std::wstring description = text ? text : L"";
+    EXPECT_EQ(
+        description.rfind(L"无法打开数据库“mdb\\Para.mdb”（文件不存在或无法访问）：unable to open database file；", 0),
+        0u);
+    EXPECT_NE(description.find(L"（错误 3）"), std::wstring::npos);  // ERROR_PATH_NOT_FOUND, in the user's language
+    SysFreeString(text);
+    info->Release();
 }
 
 TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {

@@ -58,7 +58,7 @@ TEST(AbiIdentifiers, AgreeWithTheSharedClassTable) {
     for (const auto& [abi, shared] : statuses) EXPECT_EQ(abi, shared);
     EXPECT_STREQ(dg_version(), DG_VERSION);
     EXPECT_EQ(DG_VERSION_NUMBER, DG_VERSION_MAJOR * 1000000 + DG_VERSION_MINOR * 1000 + DG_VERSION_TWEAK);
-    EXPECT_STREQ(dg_status_text(DG_E_UNKNOWN_NAME), "Unknown name.");
+    EXPECT_STREQ(dg_status_text(DG_E_UNKNOWN_NAME), "未知的名称：Unknown name.");
     EXPECT_STREQ(dg_status_text(0x12345678), "");
 }
 
@@ -127,7 +127,7 @@ TEST_F(AbiTest, RefusesUnknownIdentifiersAndAnyArgumentBeforeRunning) {
         EXPECT_EQ(dg_invoke(password, id, &arg, 1, &result), DG_E_BAD_PARAM_COUNT);
     for (std::int32_t id : {DG_DISPID_SHOWSETCLASS, DG_DISPID_SHIFTCLASS})
         EXPECT_EQ(dg_invoke(shift, id, nullptr, 2, &result), DG_E_BAD_PARAM_COUNT);
-    EXPECT_STREQ(dg_last_error(), "Invalid number of parameters.");
+    EXPECT_STREQ(dg_last_error(), "参数个数不正确：Invalid number of parameters.");
 
     result.vt = DG_VT_I4;
     EXPECT_EQ(dg_invoke(shift, DG_DISPID_SHIFTCLASS, nullptr, 0, &result), DG_S_OK);
@@ -225,7 +225,7 @@ TEST_F(AbiTest, AThreadThatEndsTerminatesItsObjectsAndItsImplicitInstances) {
     // The survivor's instance went with its thread; its reference still counts.
     EXPECT_EQ(DllCanUnloadNow(), DG_S_FALSE);
     EXPECT_EQ(dg_invoke(kept, DG_DISPID_SHIFTCLASS, nullptr, 0, nullptr), DG_E_WRONG_THREAD);
-    EXPECT_NE(std::strstr(dg_last_error(), "ended"), nullptr);
+    EXPECT_NE(std::strstr(dg_last_error(), "创建此对象的线程已经结束"), nullptr);
     EXPECT_EQ(dg_release(kept), 0u);
 }
 

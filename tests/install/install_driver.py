@@ -114,6 +114,7 @@ def installed_files(prefix):
 
 EXPECTED = [
     "bin/dutygate-host",
+    "bin/dutygate-reset-password",
     "include/dutygate/dutygate.h",
     "include/dutygate/dutygate.hpp",
     LIBDIR + "/cmake/Dutygate/DutygateConfig.cmake",

@@ -43,7 +43,7 @@ class CallsByName(WorkingDirTest):
             with self.assertRaises(dutygate.DutygateError) as caught:
                 shift.ShiftClass(*args)
             self.assertEqual(caught.exception.status, 0x8002000E)
-            self.assertEqual(caught.exception.description, "Invalid number of parameters.")
+            self.assertEqual(caught.exception.description, "参数个数不正确：Invalid number of parameters.")
         shift.close()
         with self.assertRaises(dutygate.DutygateError):
             shift.ShiftClass()

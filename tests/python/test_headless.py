@@ -30,10 +30,11 @@ class Headless(WorkingDirTest):
             with self.assertRaises(dutygate.DutygateError, msg=method) as caught:
                 getattr(password, method)()
             self.assertEqual(caught.exception.status, 0x80004005, method)
-            self.assertIn("display", caught.exception.description, method)
+            self.assertTrue(caught.exception.description.startswith("没有可用的显示器，无法显示对话框：DISPLAY"),
+                            method)
         with self.assertRaises(dutygate.DutygateError) as caught:
             shift.ShowSetClass()
-        self.assertIn("display", caught.exception.description)
+        self.assertIn("没有可用的显示器", caught.exception.description)
         self.assertEqual(dutygate.ProcessEvents(10), -1)
         self.assertEqual(len(recorder.events), 1, "no BackAdmin from a dialog that never showed")
         platform, why = ctypes.c_char_p(), ctypes.c_char_p()
@@ -44,6 +45,28 @@ class Headless(WorkingDirTest):
         self.assertIsNone(shift.ShiftClass())
         password.close()
         shift.close()
+
+    def test_a_folder_where_nothing_can_be_created_is_described_in_chinese(self):
+        # A plain file named mdb stands for a read-only working folder. With no
+        # display the message box writes its title and text to standard error.
+        with open("mdb", "w") as f:
+            f.write("plain")
+        saved = os.dup(2)
+        with open("stderr.txt", "w+") as err:
+            os.dup2(err.fileno(), 2)
+            try:
+                with self.assertRaises(dutygate.DutygateError) as caught:
+                    dutygate.CreateObject("Dutygate.clsShiftClass")
+            finally:
+                os.dup2(saved, 2)
+                os.close(saved)
+            err.seek(0)
+            shown = err.read()
+        self.assertIn("Dutygate: 无法创建数据库“mdb\\Para.mdb”：Not a directory（位置：", shown)
+        self.assertEqual(caught.exception.status, 0x80004005)
+        self.assertTrue(caught.exception.description.startswith(
+            "无法打开数据库“mdb\\Para.mdb”（文件不存在或无法访问）：unable to open database file；Not a directory（位置：/"),
+            caught.exception.description)
 
 
 if __name__ == "__main__":

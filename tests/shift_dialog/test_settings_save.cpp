@@ -184,7 +184,8 @@ TEST_F(SaveTest, StoreFailuresAreShownAndNothingIsWritten) {
     uitest::Run([&] {
         const std::string message = LastMessage();
         EXPECT_TRUE(message.ends_with("|换班设置|1")) << message;  // the store's description, critical
-        EXPECT_FALSE(std::filesystem::exists("mdb/Para.mdb"));     // a save never creates the file
+        EXPECT_EQ(message.rfind("无法保存交接班设置：无法打开数据库“mdb\\Para.mdb”", 0), 0u) << message;
+        EXPECT_FALSE(std::filesystem::exists("mdb/Para.mdb"));  // a save never creates the file
         { clsShiftClass recreate; }
         Sql("DELETE FROM tblClassTime");
     });

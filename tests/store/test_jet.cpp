@@ -55,6 +55,7 @@ protected:
             store::Connection c(store::kOpenConnectionString);
             ADD_FAILURE() << "opened";
         } catch (const store::StoreError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("数据库“mdb\\Para.mdb”是", 0), 0u) << e.what();
             EXPECT_NE(std::string(e.what()).find(what), std::string::npos) << e.what();
         }
         EXPECT_EQ(Read("mdb/Para.mdb"), bytes);
@@ -173,13 +174,21 @@ TEST_F(JetUpgradeTest, UpgradeCarriesTheRowsAndKeepsTheOldBytesUnderTheNextFreeN
 TEST_F(JetUpgradeTest, OtherAndDamagedJetFilesAreRefusedAndLeftAsTheyWere) {
     const auto good = jw::WriteJet4(jw::PlantTables(false));
     Plant(jw::WriteJet4(jw::PlantTables(false), {}, 0));
-    ExpectRefused("Jet 3 database (Access 97");
+    ExpectRefused(
+        "Jet 3 数据库（Access 97），只有 Jet 4 数据库能够升级。文件保持原样；如要改用新数据库，请先把该文件移到"
+        "别处：a Jet 3 database (Access 97");
     Plant(jw::WriteJet4(jw::PlantTables(false), {}, 3));
     ExpectRefused("newer than Jet 4 (Access 2007 or later, version byte 3)");
     Plant(good.substr(0, good.size() - 4096));
     ExpectRefused("truncated");
     Plant(good.substr(0, 10000));
-    ExpectRefused("not a whole number of 4096-byte pages");
+    ExpectRefused(
+        "已损坏或不完整，无法读取，不能升级。文件保持原样：The file is 10000 bytes long, not a whole number of "
+        "4096-byte pages");
+    std::string encrypted = good;
+    encrypted[0x3E] ^= 1;  // a database key of its own
+    Plant(encrypted);
+    ExpectRefused("是加密的 Jet 数据库，无法读取，不能升级。文件保持原样：The database is encrypted");
     std::string corrupt = good;
     corrupt[5 * 4096 + 13] = '\x7F';  // the row count of tblPass's data page
     Plant(corrupt);
@@ -207,7 +216,7 @@ TEST_F(JetUpgradeTest, AFileInUseByTheJetEngineIsLeftAlone) {
     range.l_len = 1;
     ASSERT_EQ(fcntl(held, F_OFD_SETLK, &range), 0);
 #endif
-    ExpectRefused("in use by another program");
+    ExpectRefused("正被其他程序（Jet 引擎或早期的组件）使用");
 #ifdef _WIN32
     CloseHandle(held);
 #else

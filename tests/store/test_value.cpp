@@ -50,13 +50,13 @@ TEST(Value, ConversionsFailWithTheirOwnDescriptions) {
         (void)Value(std::int64_t{40000}).AsInt16();
         FAIL();
     } catch (const StoreError& e) {
-        EXPECT_STREQ(e.what(), "Overflow");
+        EXPECT_STREQ(e.what(), "溢出：Overflow");
     }
     try {
         (void)Value(Null{}).AsText();
         FAIL();
     } catch (const StoreError& e) {
-        EXPECT_STREQ(e.what(), "Invalid use of Null");
+        EXPECT_STREQ(e.what(), "无效地使用了 Null：Invalid use of Null");
     }
     EXPECT_THROW((void)Value("abc").AsInt16(), StoreError);
     EXPECT_THROW((void)Value("19:99").AsDateTime(), StoreError);

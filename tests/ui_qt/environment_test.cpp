@@ -108,7 +108,7 @@ TEST(Child, DISABLED_NoDisplay) {
         ADD_FAILURE() << "shown without a display";
     } catch (const UiError& e) {
         EXPECT_EQ(e.status(), kStatusFail);
-        EXPECT_EQ(std::string(e.what()).rfind("no display available: ", 0), 0u) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("没有可用的显示器，无法显示对话框：", 0), 0u) << e.what();
     }
     EXPECT_FALSE(form.Loaded());
     EXPECT_THROW(form.ShowModeless(), UiError);
@@ -162,7 +162,7 @@ TEST(Child, DISABLED_HostWithoutWidgets) {
         ADD_FAILURE() << "loaded on a QCoreApplication";
     } catch (const UiError& e) {
         EXPECT_EQ(e.status(), kStatusFail);
-        EXPECT_NE(std::string(e.what()).find("not a QApplication"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("不是 QApplication"), std::string::npos) << e.what();
     }
 }
 

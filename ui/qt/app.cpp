@@ -188,10 +188,9 @@ bool CanShowHere() {
 
 void RequireGuiThread() {
     QCoreApplication* app = QCoreApplication::instance();
-    if (!app) throw UiError(kStatusFail, "the GUI has not been started");
+    if (!app) throw UiError(kStatusFail, "对话框界面还没有启动");
     if (QThread::currentThread() != app->thread())
-        throw UiError(kStatusWrongThread,
-                      "dialog call from a thread other than the GUI thread (the thread of the QApplication)");
+        throw UiError(kStatusWrongThread, "不能从界面线程（QApplication 所在的线程）以外的线程调用对话框");
 }
 
 }  // namespace qt
@@ -211,10 +210,9 @@ void EnsureGui() {
             // application: one made on a passing worker thread would leave
             // every later dialog of the host's main thread refused.
             if (!qt::OnMainThread())
-                throw UiError(kStatusWrongThread,
-                              "the GUI can only be started on the process's main thread; this is another thread");
+                throw UiError(kStatusWrongThread, "对话框界面只能在进程的主线程上启动，当前线程不是主线程");
             const DisplayCheck check = CheckDisplay();
-            if (!check.ok) throw UiError(kStatusFail, "no display available: " + check.why);
+            if (!check.ok) throw UiError(kStatusFail, FailureText("没有可用的显示器，无法显示对话框", check.why));
             // QApplication keeps references to argc and argv for its lifetime.
             static char arg0[] = "dutygate";
             static char argPlatform[] = "-platform";
@@ -235,9 +233,8 @@ void EnsureGui() {
     }
     auto* gui = qobject_cast<QApplication*>(app);
     if (!gui)
-        throw UiError(kStatusFail,
-                      "the host's Qt application is a QCoreApplication or QGuiApplication, not a QApplication: "
-                      "dialogs need Qt Widgets");
+        throw UiError(kStatusFail, FailureText("宿主程序的 Qt 应用对象不是 QApplication，对话框需要 Qt Widgets",
+                                               "QCoreApplication / QGuiApplication"));
     qt::RequireGuiThread();
     SetUpOnce(gui);
 }

@@ -142,10 +142,9 @@ QStyle* StarPasswordStyle() {
 namespace {
 
 QWidget* Widget(const std::shared_ptr<ControlState>& state, const char* what) {
-    if (!state) throw UiError(kStatusFail, std::string(what) + ": the handle refers to no control");
+    if (!state) throw UiError(kStatusFail, FailureText("控件句柄不指向任何控件", what));
     if (!state->widget)
-        throw UiError(kStatusFail,
-                      std::string(what) + ": control '" + state->name + "' does not exist (its form is not loaded)");
+        throw UiError(kStatusFail, FailureText("控件" + Quoted(state->name) + "不存在（它所在的窗体没有加载）", what));
     qt::RequireGuiThread();
     return state->widget;
 }
@@ -154,7 +153,7 @@ template <typename W>
 W* As(const std::shared_ptr<ControlState>& state, Kind kind, const char* what) {
     QWidget* widget = Widget(state, what);
     if (state->kind != kind)
-        throw UiError(kStatusInvalidArg, std::string(what) + ": control '" + state->name + "' is of another kind");
+        throw UiError(kStatusInvalidArg, FailureText("控件" + Quoted(state->name) + "的类型不对", what));
     return static_cast<W*>(widget);
 }
 
@@ -254,8 +253,8 @@ W* CreateWidget(detail::FormState& form, const Place& place, Kind kind, const Lo
     if (place.parent) {
         const auto& frame = place.parent->State();
         if (!frame || !frame->widget || frame->form != &form || frame->kind != Kind::Frame)
-            throw UiError(kStatusInvalidArg, std::string(what) + ": the parent of '" + ControlName(place) +
-                                                 "' is not a loaded frame of this form");
+            throw UiError(kStatusInvalidArg,
+                          FailureText(Quoted(ControlName(place)) + "的父控件不是本窗体上已加载的框架", what));
         parent = frame->widget;
     }
     auto* widget = new W(parent);

@@ -195,7 +195,7 @@ FormState::~FormState() {
 
 qt::FormDialog* FormState::RequireDialog(const char* what) const {
     if (!loaded || !dialog)
-        throw UiError(kStatusFail, std::string(what) + ": form '" + owner->ObjectName() + "' is not loaded");
+        throw UiError(kStatusFail, FailureText("窗体" + Quoted(owner->ObjectName()) + "没有加载", what));
     qt::RequireGuiThread();
     return dialog;
 }
@@ -378,7 +378,7 @@ void Form::SetTabOrder(const std::vector<const Control*>& order) {
     for (const Control* control : order) {
         if (!control || !control->State() || !control->State()->widget || control->State()->form != state_.get())
             throw UiError(kStatusInvalidArg,
-                          "SetTabOrder: every control must be a loaded control of form '" + objectName_ + "'");
+                          FailureText("每个控件都必须是窗体" + Quoted(objectName_) + "上已加载的控件", "SetTabOrder"));
         state_->tabOrder.push_back(control->State());
         QWidget* widget = control->State()->widget;
         if (previous) QWidget::setTabOrder(previous, widget);
@@ -391,7 +391,7 @@ QPushButton* RequireButtonOf(detail::FormState& form, const Button& button, cons
     const auto& state = button.State();
     if (!state || !state->widget || state->form != &form || state->kind != detail::ControlState::Kind::Button)
         throw UiError(kStatusInvalidArg,
-                      std::string(what) + ": not a loaded button of form '" + form.owner->ObjectName() + "'");
+                      FailureText("不是窗体" + Quoted(form.owner->ObjectName()) + "上已加载的按钮", what));
     return static_cast<QPushButton*>(state->widget.data());
 }
 }  // namespace

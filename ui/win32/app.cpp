@@ -61,8 +61,7 @@ int ScreenDpi() {
 
 void RequireThread(DWORD thread, const char* what) {
     if (GetCurrentThreadId() != thread)
-        throw UiError(kStatusWrongThread,
-                      std::string(what) + ": dialog call from a thread other than the one that made the form");
+        throw UiError(kStatusWrongThread, FailureText("不能从创建窗体的线程以外的线程调用对话框", what));
 }
 
 void RunHandler(const std::function<void()>& handler) noexcept { detail::RunAndReport(handler); }

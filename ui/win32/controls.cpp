@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/system_message.h"
 #include "ui/form.h"
 #include "ui/updown_checks.h"
 #include "ui/win32/internal.h"
@@ -22,10 +23,9 @@ using Kind = ControlState::Kind;
 namespace {
 
 HWND Window(const std::shared_ptr<ControlState>& state, const char* what) {
-    if (!state) throw UiError(kStatusFail, std::string(what) + ": the handle refers to no control");
+    if (!state) throw UiError(kStatusFail, FailureText("控件句柄不指向任何控件", what));
     if (!state->hwnd || !state->form)
-        throw UiError(kStatusFail,
-                      std::string(what) + ": control '" + state->name + "' does not exist (its form is not loaded)");
+        throw UiError(kStatusFail, FailureText("控件" + Quoted(state->name) + "不存在（它所在的窗体没有加载）", what));
     win32::RequireThread(state->form->thread, what);
     return state->hwnd;
 }
@@ -33,7 +33,7 @@ HWND Window(const std::shared_ptr<ControlState>& state, const char* what) {
 HWND As(const std::shared_ptr<ControlState>& state, Kind kind, const char* what) {
     HWND hwnd = Window(state, what);
     if (state->kind != kind)
-        throw UiError(kStatusInvalidArg, std::string(what) + ": control '" + state->name + "' is of another kind");
+        throw UiError(kStatusInvalidArg, FailureText("控件" + Quoted(state->name) + "的类型不对", what));
     return hwnd;
 }
 
@@ -143,8 +143,8 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
     if (place.parent) {
         const auto& frame = place.parent->State();
         if (!frame || !frame->hwnd || frame->form != &form || frame->kind != Kind::Frame)
-            throw UiError(kStatusInvalidArg, std::string(what) + ": the parent of '" + ControlName(place) +
-                                                 "' is not a loaded frame of this form");
+            throw UiError(kStatusInvalidArg,
+                          FailureText(Quoted(ControlName(place)) + "的父控件不是本窗体上已加载的框架", what));
         // Relative to the frame's corner, but a sibling on the form.
         rect.left += frame->placed.left;
         rect.top += frame->placed.top;
@@ -164,8 +164,8 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
         win32::TwipsToPixels(rect.width, dpi), win32::TwipsToPixels(rect.height, dpi) + extraHeight, parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(state->id)), win32::ModuleInstance(), nullptr);
     if (!hwnd)
-        throw UiError(kStatusFail, std::string(what) + ": cannot create '" + state->name + "' (error " +
-                                       std::to_string(GetLastError()) + ")");
+        throw UiError(kStatusFail, FailureText("无法创建控件" + Quoted(state->name),
+                                               SystemMessage(GetLastError()) + "；" + std::string(what)));
     state->hwnd = hwnd;
     SetWindowSubclass(hwnd, &ControlSubclass, 1, kind == Kind::Frame ? 1 : 0);
     SetPropW(hwnd, win32::kControlNameProperty,

@@ -7,6 +7,7 @@
 #include <exception>
 #include <string>
 
+#include "base/system_message.h"
 #include "ui/app.h"
 #include "ui/win32/internal.h"
 
@@ -48,7 +49,7 @@ FormState::~FormState() {
 HWND FormState::RequireWindow(const char* what) const {
     win32::RequireThread(thread, what);
     if (!loaded || !hwnd)
-        throw UiError(kStatusFail, std::string(what) + ": form '" + owner->ObjectName() + "' is not loaded");
+        throw UiError(kStatusFail, FailureText("窗体" + Quoted(owner->ObjectName()) + "没有加载", what));
     return hwnd;
 }
 
@@ -412,8 +413,8 @@ void Form::Load() {
                                 CW_USEDEFAULT, CW_USEDEFAULT, 320, 240, nullptr, nullptr, win32::ModuleInstance(),
                                 state_.get());
     if (!hwnd)
-        throw UiError(kStatusFail, "cannot create the window of form '" + objectName_ + "' (error " +
-                                       std::to_string(GetLastError()) + ")");
+        throw UiError(kStatusFail,
+                      FailureText("无法创建窗体" + Quoted(objectName_) + "的窗口", SystemMessage(GetLastError())));
     // The form's name on its window, as each control carries its own.
     SetPropW(hwnd, win32::kControlNameProperty,
              reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(title.c_str()))));
@@ -594,7 +595,7 @@ void Form::SetTabOrder(const std::vector<const Control*>& order) {
     for (const Control* control : order) {
         if (!control || !control->State() || !control->State()->hwnd || control->State()->form != state_.get())
             throw UiError(kStatusInvalidArg,
-                          "SetTabOrder: every control must be a loaded control of form '" + objectName_ + "'");
+                          FailureText("每个控件都必须是窗体" + Quoted(objectName_) + "上已加载的控件", "SetTabOrder"));
         chosen.push_back(control->State());
     }
     // Tab walks this order (PreTranslate); the stacking keeps labels and
@@ -608,7 +609,7 @@ HWND RequireButtonOf(detail::FormState& form, const Button& button, const char* 
     const auto& state = button.State();
     if (!state || !state->hwnd || state->form != &form || state->kind != detail::ControlState::Kind::Button)
         throw UiError(kStatusInvalidArg,
-                      std::string(what) + ": not a loaded button of form '" + form.owner->ObjectName() + "'");
+                      FailureText("不是窗体" + Quoted(form.owner->ObjectName()) + "上已加载的按钮", what));
     return state->hwnd;
 }
 }  // namespace

@@ -94,9 +94,9 @@ def find_library(progid_or_clsid=None, library=None):
         with open(path, encoding="utf-8") as f:
             registry = json.load(f)
     except FileNotFoundError:
-        raise DutygateError(REGDB_E_CLASSNOTREG, "no library given and no registration file at " + path)
+        raise DutygateError(REGDB_E_CLASSNOTREG, "没有指定库文件，也没有注册文件：" + path)
     except (OSError, ValueError) as e:
-        raise DutygateError(REGDB_E_CLASSNOTREG, "cannot read %s: %s" % (path, e))
+        raise DutygateError(REGDB_E_CLASSNOTREG, "无法读取注册文件“%s”：%s" % (path, e))
     classes = registry.get("CLSID", {}) if isinstance(registry, dict) else {}
     name = progid_or_clsid or "Dutygate.clsShiftClass"
     if name.startswith("{"):
@@ -105,11 +105,11 @@ def find_library(progid_or_clsid=None, library=None):
         progids = {k.lower(): v for k, v in registry.get("ProgID", {}).items()}
         entry = progids.get(name.lower())
         if not isinstance(entry, dict) or "CLSID" not in entry:
-            raise DutygateError(CO_E_CLASSSTRING, "%s is not registered in %s" % (name, path))
+            raise DutygateError(CO_E_CLASSSTRING, "“%s”没有在注册文件中注册：%s" % (name, path))
         clsid = entry["CLSID"].upper()
     entry = classes.get(clsid)
     if not isinstance(entry, dict) or not entry.get("InprocServer32"):
-        raise DutygateError(REGDB_E_CLASSNOTREG, "class %s is not registered in %s" % (clsid, path))
+        raise DutygateError(REGDB_E_CLASSNOTREG, "类 %s 没有在注册文件中注册：%s" % (clsid, path))
     return entry["InprocServer32"]
 
 
@@ -136,7 +136,7 @@ def _to_python(variant):
         days = variant.u.date
         moment = _DATE_ZERO + datetime.timedelta(days=days)
         return moment.date() if days == int(days) else moment
-    raise TypeError("variant type %d has no Python value here" % vt)
+    raise TypeError("这种变体类型没有对应的 Python 值：VARTYPE %d" % vt)
 
 
 def _to_variant(value, keep):
@@ -159,7 +159,7 @@ def _to_variant(value, keep):
     elif isinstance(value, float):
         v.vt, v.u.date = _native.VT_DATE, value
     else:
-        raise TypeError("cannot pass %r to Dutygate" % (value,))
+        raise TypeError("不能把这个值传给 Dutygate：%r" % (value,))
     return v
 
 
@@ -219,7 +219,7 @@ class Object:
 
     def _live(self):
         if self._handle is None:
-            raise DutygateError(0x80004003, "the object has been released")
+            raise DutygateError(0x80004003, "对象已经释放，不能再调用")
         return self._handle
 
     def close(self):
