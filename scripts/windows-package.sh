@@ -7,6 +7,7 @@
 #   include/Dutygate.h  include/Dutygate_i.c
 #   samples/cpp/sample.cpp  samples/cpp/build.txt
 #   samples/vb6/Sample.vbp  samples/vb6/frmSample.frm  samples/vb6/CDutygateHost.cls
+#   tools/ResetPassword.exe (x86)
 # and beside it Dutygate-<version>-x64.msi and -x86.msi (scripts/windows-msi.py),
 # after checking each DLL's imports against the Windows floor; signs the
 # DLLs and then the packages where a certificate is named
@@ -46,13 +47,18 @@ for arch in x86 x64; do
     cp "$manifest" "$stage/$arch/Dutygate.manifest"
 done
 
-# Every DLL import needs a Windows no newer than the floor.
-python3 scripts/windows-imports.py "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll"
+# The station tool, one 32-bit program for either Windows.
+mkdir -p "$stage/tools"
+[ -f "$out/x86/ResetPassword.exe" ] || { echo "windows-package: $out/x86/ResetPassword.exe is missing" >&2; exit 1; }
+i686-w64-mingw32-strip --strip-all -o "$stage/tools/ResetPassword.exe" "$out/x86/ResetPassword.exe"
+
+# Every import needs a Windows no newer than the floor.
+python3 scripts/windows-imports.py "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" "$stage/tools/ResetPassword.exe"
 
 # Signed where a certificate is named: the DLLs now, the packages built from
 # them below.
 signing=1
-scripts/sign-windows.sh "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" || {
+scripts/sign-windows.sh "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" "$stage/tools/ResetPassword.exe" || {
     [ $? -eq 3 ] || exit 1
     signing=""
 }
@@ -93,7 +99,7 @@ done
 
 rm -f "$zipfile"
 (cd "$stage" && cmake -E tar cf "$zipfile" --format=zip -- \
-    x86 x64 Dutygate.idl Dutygate.wxs README.txt LICENSE THIRD-PARTY.txt sample.vbs include samples)
+    x86 x64 Dutygate.idl Dutygate.wxs README.txt LICENSE THIRD-PARTY.txt sample.vbs include samples tools)
 
 # The Windows Installer packages, from the same staged files.
 python3 scripts/windows-msi.py "$stage" "$out/x64/Dutygate.wxs" "$version" "$out"
@@ -136,7 +142,8 @@ libid = guid("kLibId").upper()
 z = zipfile.ZipFile(zip_path)
 names = set(z.namelist())
 wanted = {"x86/Dutygate.dll", "x86/Dutygate.manifest", "x64/Dutygate.dll", "x64/Dutygate.manifest",
-          "Dutygate.idl", "Dutygate.wxs", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs"}
+          "Dutygate.idl", "Dutygate.wxs", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs",
+          "tools/ResetPassword.exe"}
 check(wanted <= names, "missing from the zip: %s" % sorted(wanted - names))
 
 asm = "{urn:schemas-microsoft-com:asm.v1}"
@@ -228,7 +235,8 @@ for p in problems:
 sys.exit(1 if problems else 0)
 EOF
 then
-    rm -f "$zipfile"
+    # shellcheck disable=SC2086
+    rm -f "$zipfile" $msis
     echo "windows-package: the header, sample or manifest template check failed; no package made" >&2
     exit 1
 fi
