@@ -143,7 +143,9 @@ z = zipfile.ZipFile(zip_path)
 names = set(z.namelist())
 wanted = {"x86/Dutygate.dll", "x86/Dutygate.manifest", "x64/Dutygate.dll", "x64/Dutygate.manifest",
           "Dutygate.idl", "Dutygate.wxs", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs",
-          "tools/ResetPassword.exe"}
+          "tools/ResetPassword.exe", "x86/host.exe.manifest", "x64/host.exe.manifest", "include/Dutygate.h",
+          "include/Dutygate_i.c", "samples/cpp/sample.cpp", "samples/cpp/build.txt", "samples/vb6/Sample.vbp",
+          "samples/vb6/frmSample.frm", "samples/vb6/CDutygateHost.cls"}
 check(wanted <= names, "missing from the zip: %s" % sorted(wanted - names))
 
 asm = "{urn:schemas-microsoft-com:asm.v1}"
@@ -181,33 +183,10 @@ for text in ("README.txt", "THIRD-PARTY.txt"):
     check(data.startswith(b"\xef\xbb\xbf") and b"\n" not in data.replace(b"\r\n", b""),
           "%s is UTF-8 with a byte-order mark and CRLF line ends" % text)
 
-for p in problems:
-    print("windows-package: " + p, file=sys.stderr)
-sys.exit(1 if problems else 0)
-EOF
-then
-    rm -f "$zipfile" $msis
-    echo "windows-package: the check failed; no package made" >&2
-    exit 1
-fi
-
-# ---- check the header, the samples and the host templates ----
 # Every text file has CRLF line ends; the header, the samples and the build
 # note are ASCII; each host template names the assembly exactly as the
 # assembly manifest beside it does (name, the interface's version, the
 # processor architecture of its folder).
-if ! python3 - "$zipfile" <<'EOF'
-import sys, zipfile
-import xml.etree.ElementTree as ET
-
-z = zipfile.ZipFile(sys.argv[1])
-problems = []
-names = set(z.namelist())
-wanted = {"x86/host.exe.manifest", "x64/host.exe.manifest", "include/Dutygate.h", "include/Dutygate_i.c",
-          "samples/cpp/sample.cpp", "samples/cpp/build.txt", "samples/vb6/Sample.vbp", "samples/vb6/frmSample.frm",
-          "samples/vb6/CDutygateHost.cls"}
-if not wanted <= names:
-    problems.append("missing from the zip: %s" % sorted(wanted - names))
 for name in sorted(n for n in names if not n.endswith("/")):
     if name.lower().endswith((".dll", ".exe", ".msi")):
         continue
@@ -217,7 +196,6 @@ for name in sorted(n for n in names if not n.endswith("/")):
     if name.startswith(("include/", "samples/")) and any(b >= 0x80 for b in data):
         problems.append("%s: not ASCII" % name)
 
-asm = "{urn:schemas-microsoft-com:asm.v1}"
 for arch, cpu in (("x86", "x86"), ("x64", "amd64")):
     try:
         own = ET.fromstring(z.read(arch + "/Dutygate.manifest")).find(asm + "assemblyIdentity")
@@ -237,9 +215,10 @@ EOF
 then
     # shellcheck disable=SC2086
     rm -f "$zipfile" $msis
-    echo "windows-package: the header, sample or manifest template check failed; no package made" >&2
+    echo "windows-package: the check failed; no package made" >&2
     exit 1
 fi
+
 # The header compiles as the zip's user meets it: in C++ (the sample) and in C.
 kit=$stage/kit
 mkdir -p "$kit"
