@@ -16,7 +16,7 @@ enum class ClassKind : int { Password = 0, ShiftClass = 1 };
 inline constexpr int kClassCount = 2;
 // The most members a class has and the most arguments an event carries. The
 // COM object's vtable slots and its event argument array are sized by these;
-// class_table.cpp checks them against the tables below.
+// class_table.cpp checks them against its member and argument lists.
 inline constexpr std::size_t kMaxMembers = 3;
 inline constexpr std::size_t kMaxEventArgs = 4;
 
