@@ -5,6 +5,7 @@
 
 #include "access/pass_table.h"
 #include "base/failure_text.h"
+#include "dutygate/dutygate_commands.h"
 #include "access/shared_state.h"
 #include "store/errors.h"
 #include "ui/message_box.h"
@@ -19,7 +20,7 @@ constexpr std::string_view kEmptyPassword = "密码为空危险，请输入密�
 constexpr std::string_view kChanged = "更改密码成功";
 constexpr std::string_view kNoLevelRow = "没有找到该用户级别，密码未修改！";
 
-constexpr std::int16_t kConfirmed = 199;
+constexpr std::int16_t kConfirmed = DG_COMMAND_CONFIRM;
 
 void Notice(std::string_view text) { ui::MsgBox(text, ui::Buttons::Ok, ui::Icon::Exclamation, kTitle); }
 void Failure(std::string_view text) { ui::MsgBox(text, ui::Buttons::Ok, ui::Icon::Critical, kTitle); }

@@ -4,6 +4,7 @@
 
 #include "access/pass_table.h"
 #include "access/shared_state.h"
+#include "dutygate/dutygate_commands.h"
 #include "ui/message_box.h"
 
 namespace dg::access {
@@ -28,7 +29,7 @@ void frmLanding::Build() {
 void frmLanding::OnLoad() { Combo1_.SetText(strLevel()); }
 
 void frmLanding::Command1_Click() {
-    iCommand_ = 200;
+    iCommand_ = DG_COMMAND_LEAVE;
     // The dialog goes first; the question then stands alone.
     Unload();
     const ui::Answer answer = ui::MsgBox("确定要退出？", ui::Buttons::YesNo, ui::Icon::Question, "信息提示");

@@ -6,6 +6,7 @@
 #include "access/pass_table.h"
 #include "access/shared_state.h"
 #include "base/failure_text.h"
+#include "dutygate/dutygate_commands.h"
 #include "store/errors.h"
 #include "ui/message_box.h"
 
@@ -18,8 +19,8 @@ constexpr std::string_view kLogOutFirst = "请先退出此次登陆！";
 constexpr std::string_view kAlreadyAtLevel = "您已经在该权限下！";
 constexpr std::string_view kWrongPassword = "无效的密码，请重试！";
 
-constexpr std::int16_t kConfirmed = 199;
-constexpr std::int16_t kLeft = 200;
+constexpr std::int16_t kConfirmed = DG_COMMAND_CONFIRM;
+constexpr std::int16_t kLeft = DG_COMMAND_LEAVE;
 
 ui::Look FontOf(double points) {
     ui::Look look;

@@ -25,8 +25,8 @@ class CallbackSink final : public EventSink {
 public:
     CallbackSink(dg_event_sink sink, void* context) : sink_(sink), context_(context) {}
     void Deliver(const EventInfo& event, EventValue* args, std::uint32_t argc) override {
-        dg_variant values[4] = {};
-        const std::uint32_t n = argc < 4 ? argc : 4;
+        dg_variant values[kMaxEventArgs] = {};
+        const std::uint32_t n = argc < kMaxEventArgs ? argc : kMaxEventArgs;
         for (std::uint32_t i = 0; i < n; ++i) {
             values[i].vt = args[i].vt;
             switch (args[i].vt) {

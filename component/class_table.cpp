@@ -1,5 +1,8 @@
 #include "component/class_table.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/ascii.h"
 #include "component/guid.h"
 
@@ -26,7 +29,12 @@ constexpr ParamInfo kSetClassParams[] = {
     {"dDateNow", kVtDate},
 };
 
-const ClassInfo kClasses[kClassCount] = {
+static_assert(std::max(std::size(kPasswordMembers), std::size(kShiftMembers)) == kMaxMembers,
+              "kMaxMembers is the widest class's member count");
+static_assert(std::max(std::size(kBackAdminParams), std::size(kSetClassParams)) == kMaxEventArgs,
+              "kMaxEventArgs is the longest event's argument count");
+
+constexpr ClassInfo kClasses[kClassCount] = {
     {ClassKind::Password,
      "clsPassword",
      "Dutygate.clsPassword",
@@ -48,6 +56,14 @@ const ClassInfo kClasses[kClassCount] = {
      kShiftMembers,
      {"eventSetClass", kDispidEvent, kSetClassParams}},
 };
+
+// ClassOf() takes a class at its kind's position.
+constexpr bool KindsInPlace() {
+    for (int i = 0; i < kClassCount; ++i)
+        if (static_cast<int>(kClasses[i].kind) != i) return false;
+    return true;
+}
+static_assert(KindsInPlace(), "each class stands at the position of its ClassKind");
 
 }  // namespace
 

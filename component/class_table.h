@@ -3,6 +3,7 @@
 // CLSIDs, interfaces, members with dispatch identifiers, and events. The
 // dispatch path, the factories, the registration and the interface
 // description all read it.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -13,6 +14,11 @@ namespace dg::component {
 
 enum class ClassKind : int { Password = 0, ShiftClass = 1 };
 inline constexpr int kClassCount = 2;
+// The most members a class has and the most arguments an event carries. The
+// COM object's vtable slots and its event argument array are sized by these;
+// class_table.cpp checks them against its member and argument lists.
+inline constexpr std::size_t kMaxMembers = 3;
+inline constexpr std::size_t kMaxEventArgs = 4;
 
 struct MemberInfo {
     const char* name;

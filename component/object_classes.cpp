@@ -29,7 +29,7 @@ void FireSetClass(Object* obj, std::int16_t banzhi, const std::string& banCi, co
     // The event's own copies: nothing a sink does reaches the settings.
     const std::string banCiText = banCi;
     const std::string banBieText = banBie;
-    EventValue args[4] = {};
+    EventValue args[kMaxEventArgs] = {};
     args[0].vt = kVtI2;
     args[0].u.i2 = banzhi;
     args[1].vt = kVtBstr;

@@ -5,11 +5,6 @@
 #include "component/object_internal.h"
 
 namespace dg::component {
-namespace {
-
-constexpr std::uint32_t kMaxEventArgs = 4;
-
-}  // namespace
 
 std::uint32_t Advise(Object* obj, std::shared_ptr<EventSink> sink) {
     std::uint32_t next = obj->lastCookie + 1;
@@ -40,7 +35,7 @@ void FireEvent(Object* obj, const EventInfo& event, const EventValue* args, std:
             const bool connected = std::any_of(obj->sinks.begin(), obj->sinks.end(),
                                                [&](const SinkEntry& s) { return s.cookie == entry.cookie; });
             if (!connected) continue;
-            const std::uint32_t n = std::min(argc, kMaxEventArgs);
+            const std::uint32_t n = std::min<std::uint32_t>(argc, kMaxEventArgs);
             EventValue copy[kMaxEventArgs];
             std::copy(args, args + n, copy);
             try {

@@ -113,31 +113,32 @@ fi
 
 # ---- check the zip ----
 # A zip that fails the check is removed: nothing half-right is left to ship.
-if ! python3 - "$zipfile" "$max_dll_bytes" component/identifiers.h component/class_table.cpp "$version" <<'EOF'
-import re, sys, zipfile
+if ! python3 - "$zipfile" "$max_dll_bytes" "$out/x64/Dutygate.classes.txt" "$version" <<'EOF'
+import sys, zipfile
 import xml.etree.ElementTree as ET
 
-zip_path, max_bytes, identifiers, table, version = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+zip_path, max_bytes, class_list, version = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
 problems = []
 
 def check(ok, what):
     if not ok:
         problems.append(what)
 
-# The class table as the sources give it: each class's name, ProgID and the
-# CLSID constant it names, and the values of the GUID constants (read across
-# any layout of the initialisers).
-ids = open(identifiers, encoding="utf-8").read()
-def guid(name):
-    m = re.search(r"\b%s\s*\{\s*0x(\w{8}),\s*0x(\w{4}),\s*0x(\w{4}),\s*\{([^}]*)\}\s*\}" % name, ids)
-    if not m:
-        sys.exit("windows-package: no GUID %s in %s" % (name, identifiers))
-    tail = [b.strip()[2:] for b in m.group(4).split(",")]
-    return "{%s-%s-%s-%s-%s}" % (m.group(1), m.group(2), m.group(3), "".join(tail[:2]), "".join(tail[2:]))
-classes = re.findall(r'\{ClassKind::\w+,\s*"(\w+)",\s*"([\w.]+)",\s*&(\w+),', open(table, encoding="utf-8").read())
-check(len(classes) == 2, "two classes in the class table (found %d)" % len(classes))
-expected = {guid(c).upper(): progid for _, progid, c in classes}
-libid = guid("kLibId").upper()
+# The class table as the build wrote it (the wix writer's class list): the
+# library's identifier, and each class's CLSID and ProgID.
+expected, libid = {}, None
+try:
+    for line in open(class_list, encoding="utf-8"):
+        kind, _, rest = line.strip().partition(" ")
+        if kind == "libid":
+            libid = rest.upper()
+        elif kind == "class":
+            clsid, _, progid = rest.partition(" ")
+            expected[clsid.upper()] = progid
+except OSError as e:
+    sys.exit("windows-package: cannot read the class list: %s" % e)
+if libid is None or not expected:
+    sys.exit("windows-package: %s names no library or no class" % class_list)
 
 z = zipfile.ZipFile(zip_path)
 names = set(z.namelist())

@@ -1,5 +1,6 @@
 #include "shift/clsShiftClass.h"
 
+#include "dutygate/dutygate_commands.h"
 #include "shift/class_settings_save.h"
 #include "shift/errors.h"
 #include "shift/frmClass.h"
@@ -65,12 +66,12 @@ std::int32_t clsShiftClass::ShiftClassAt(const ClockReading& clock) {
 
 void clsShiftClass::mClass_BackClass(std::int16_t vNum) {
     switch (vNum) {
-        case 199:
+        case DG_COMMAND_CONFIRM:
             // Checks and writes what the dialog shows, then refreshes the
             // shift settings; the latch and the announced values stay.
             if (mClass && mClass->Loaded()) SaveClassSettings(*mClass, settings_);
             break;
-        case 200:
+        case DG_COMMAND_LEAVE:
             // Raised from inside the dialog's own click handler: keep the
             // object alive until that handler has returned.
             retiredDialog_ = std::move(mClass);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "dutygate/dutygate_commands.h"
 #include "shift/class_time_table.h"
 #include "store/location.h"
 #include "store/store.h"
@@ -11,8 +12,8 @@
 namespace dg::shift {
 namespace {
 
-constexpr std::int16_t kSave = 199;
-constexpr std::int16_t kExit = 200;
+constexpr std::int16_t kSave = DG_COMMAND_CONFIRM;
+constexpr std::int16_t kExit = DG_COMMAND_LEAVE;
 
 constexpr ui::Rgb kBlueViolet{128, 128, 255};
 constexpr ui::Rgb kYellow{255, 255, 0};

@@ -11,9 +11,24 @@
 namespace dg::store::jet {
 namespace {
 
-constexpr char kEngineName[] = "Standard Jet DB";  // at byte 4, with its NUL
+// The header page: the engine's name (with its NUL) and the version byte;
+// bytes kScrambledFrom on are scrambled with a fixed key, among them the key
+// of an encrypted database (0 when plain).
+constexpr char kEngineName[] = "Standard Jet DB";
+constexpr std::size_t kEngineNameOffset = 4;
 constexpr std::size_t kVersionOffset = 0x14;
+constexpr std::size_t kScrambledFrom = 0x18;
+constexpr std::size_t kScrambledLength = 126;
+constexpr std::size_t kDatabaseKeyOffset = 0x3E;
+constexpr unsigned char kHeaderKey[] = {0xC7, 0xDA, 0x39, 0x6B};
+
+// The catalog MSysObjects: its definition page, the Type of a table entry,
+// the Flags of a system or hidden object, and the bits of Id that name the
+// table's definition page.
 constexpr std::uint32_t kCatalogPage = 2;
+constexpr std::int64_t kCatalogTypeTable = 1;
+constexpr std::uint32_t kCatalogFlagsSystem = 0x80000002u;
+constexpr std::uint32_t kCatalogIdPageMask = 0x00FFFFFF;
 
 constexpr std::uint8_t kPageData = 0x01;
 constexpr std::uint8_t kPageTableDef = 0x02;
@@ -21,6 +36,7 @@ constexpr std::uint8_t kPageUsageMap = 0x05;
 
 // A data page: type, a byte, free space, owning definition page, four
 // unknown bytes, the row count, then one 16-bit offset per row.
+constexpr std::size_t kDataOwnerOffset = 0x04;
 constexpr std::size_t kRowCountOffset = 0x0C;
 constexpr std::size_t kRowTableOffset = 0x0E;
 constexpr std::uint16_t kRowDeleted = 0x8000;
@@ -28,14 +44,41 @@ constexpr std::uint16_t kRowForwarded = 0x4000;  // the row holds a pointer to w
 constexpr std::uint16_t kRowOffsetMask = 0x1FFF;
 constexpr int kMaxForwardHops = 16;
 
-// A table definition (Jet 4).
+// A row pointer: page << 8 | row.
+constexpr unsigned kRowPointerShift = 8;
+constexpr std::uint32_t kRowPointerRow = 0xFF;
+
+// A table definition (Jet 4); a page that continues it starts with a header
+// of kDefContinuationHeader bytes.
 constexpr std::size_t kDefNextPage = 0x04;
+constexpr std::size_t kDefContinuationHeader = 8;
 constexpr std::size_t kDefColumns = 0x2D;
 constexpr std::size_t kDefRealIndexes = 0x33;
 constexpr std::size_t kDefUsageMap = 0x37;
 constexpr std::size_t kDefHeaderSize = 0x3F;
 constexpr std::size_t kRealIndexEntry = 12;
+
+// One column's descriptor in the definition.
 constexpr std::size_t kColumnEntry = 25;
+constexpr std::size_t kColumnType = 0;
+constexpr std::size_t kColumnNumber = 5;    // its bit in the null mask
+constexpr std::size_t kColumnVarIndex = 7;  // its entry in the variable field table
+constexpr std::size_t kColumnFlags = 15;
+constexpr std::uint8_t kColumnFlagFixed = 0x01;
+constexpr std::size_t kColumnFixedOffset = 21;
+constexpr std::size_t kColumnLength = 23;
+
+// A usage map: a kind byte, then either a start page and a bitmap of the
+// pages from there on, or a list of map pages whose bitmaps (after a
+// 4-byte header each) cover the file in turn.
+constexpr std::uint8_t kMapInline = 0;
+constexpr std::uint8_t kMapPages = 1;
+constexpr std::size_t kMapInlineBitmap = 5;
+constexpr std::size_t kMapPageBitmap = 4;
+
+// The dates the store can hold: the years 100 to 9999, as days from 1899-12-30.
+constexpr double kFirstDay = -657435.0;
+constexpr double kLastDay = 2958466.0;
 
 std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t U32(const unsigned char* p) {
@@ -114,7 +157,7 @@ Value DecodeDate(const unsigned char* p) {
     for (int k = 7; k >= 0; --k) raw = raw << 8 | p[k];
     std::memcpy(&days, &raw, sizeof days);
     // Dates the store cannot hold (beyond the years 100 to 9999) read as null.
-    if (!std::isfinite(days) || days < -657435.0 || days > 2958466.0) return Value(Null{});
+    if (!std::isfinite(days) || days < kFirstDay || days > kLastDay) return Value(Null{});
     double whole = std::trunc(days);
     std::int64_t seconds = std::llround(std::fabs(days - whole) * 86400.0);
     if (seconds >= 86400) {
@@ -180,30 +223,45 @@ void Rc4(const unsigned char* key, std::size_t keyLength, unsigned char* data, s
 
 std::string PageText(std::uint32_t page) { return "page " + std::to_string(page); }
 
+// The table a failure was found in, formatted only when one is thrown.
+struct Where {
+    std::string_view table;  // "table tblPass", "the catalog MSysObjects"
+    std::uint32_t definition;
+    std::string Text() const { return std::string(table) + " (definition at " + PageText(definition) + ")"; }
+};
+
+// One row of that table.
+struct RowAt {
+    const Where& where;
+    std::uint32_t page;
+    unsigned row;
+    std::string Text() const { return where.Text() + ": row " + std::to_string(row) + " of " + PageText(page); }
+};
+
 // A row: column count, fixed fields, variable fields, then from the end the
 // null mask, the count of variable fields, their offsets (last first) and the
 // offset of the end of the data. `at` names the row in failures.
 std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariable, const unsigned char* r,
-                             std::size_t length, const std::string& at) {
-    if (length < 2) throw JetError(at + " is too short");
+                             std::size_t length, const RowAt& at) {
+    if (length < 2) throw JetError(at.Text() + " is too short");
     const std::size_t rowColumns = U16(r);
     const std::size_t maskSize = (rowColumns + 7) / 8;
-    if (2 + maskSize > length) throw JetError(at + " is shorter than its null mask");
+    if (2 + maskSize > length) throw JetError(at.Text() + " is shorter than its null mask");
     const std::size_t mask = length - maskSize;
     std::size_t dataEnd = mask;
     std::size_t varCount = 0;
     std::vector<std::size_t> varOffsets;
     if (hasVariable) {
-        if (mask < 4) throw JetError(at + " has no variable field table");
+        if (mask < 4) throw JetError(at.Text() + " has no variable field table");
         varCount = U16(r + mask - 2);
-        if (4 + 2 * varCount + 2 > mask) throw JetError(at + " has a variable field table larger than the row");
+        if (4 + 2 * varCount + 2 > mask) throw JetError(at.Text() + " has a variable field table larger than the row");
         const std::size_t eodAt = mask - 4 - 2 * varCount;
         dataEnd = eodAt;
         for (std::size_t v = 0; v < varCount; ++v) varOffsets.push_back(U16(r + mask - 4 - 2 * v));
         varOffsets.push_back(U16(r + eodAt));
         for (std::size_t v = 0; v < varCount; ++v)
             if (varOffsets[v] < 2 || varOffsets[v] > varOffsets[v + 1] || varOffsets[v + 1] > dataEnd)
-                throw JetError(at + ": variable field " + std::to_string(v) + " lies outside the row");
+                throw JetError(at.Text() + ": variable field " + std::to_string(v) + " lies outside the row");
     }
     std::vector<Value> values;
     values.reserve(columns.size());
@@ -220,7 +278,7 @@ std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariabl
             if (size == 0) {
                 values.emplace_back(Null{});
             } else if (from + size > dataEnd) {
-                throw JetError(at + ": the field of column '" + c.name + "' lies outside the row");
+                throw JetError(at.Text() + ": the field of column '" + c.name + "' lies outside the row");
             } else {
                 values.push_back(DecodeFixed(c.type, r + from));
             }
@@ -242,7 +300,7 @@ std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariabl
 
 HeaderInfo ClassifyHeader(std::string_view head) {
     HeaderInfo info;
-    if (head.size() <= kVersionOffset || std::memcmp(head.data() + 4, kEngineName, sizeof kEngineName) != 0)
+    if (head.size() <= kVersionOffset || std::memcmp(head.data() + kEngineNameOffset, kEngineName, sizeof kEngineName) != 0)
         return info;
     info.version = static_cast<unsigned char>(head[kVersionOffset]);
     info.kind = info.version == 0 ? FileKind::kJet3 : info.version == 1 ? FileKind::kJet4 : FileKind::kNewer;
@@ -261,15 +319,54 @@ std::string DescribeKind(const HeaderInfo& info) {
     return "unknown";
 }
 
-struct Reader::Definition {
+namespace {
+
+struct Definition {
     std::string name;
     std::uint32_t page = 0;
     std::vector<Column> columns;
     bool hasVariable = false;
-    std::uint32_t usageMap = 0;  // row pointer: page << 8 | row
+    std::uint32_t usageMap = 0;  // row pointer
+    Where Place() const { return Where{name, page}; }
 };
 
-Reader::Reader(std::string bytes) : bytes_(std::move(bytes)) {
+struct CatalogEntry {
+    std::string name;
+    std::uint32_t page;
+    std::int64_t type;
+    std::uint32_t flags;
+};
+
+// Where one row lies on its page.
+struct RowSlot {
+    const unsigned char* page;
+    std::uint16_t raw;  // the row table's entry: offset and flags
+    std::size_t start, end;
+};
+
+// The file's pages and the walks over them: definitions, usage maps, rows.
+class File {
+public:
+    explicit File(std::string bytes);
+
+    Definition ReadDefinition(std::uint32_t first, std::string_view what) const;
+    std::vector<std::vector<Value>> ReadRows(const Definition& def) const;
+
+private:
+    // `what` and `suffix` name who points at the page, for the failure.
+    const unsigned char* Page(std::uint32_t page, const Where& what, std::string_view suffix = {}) const;
+    std::vector<std::uint32_t> DataPages(const Definition& def) const;
+    RowSlot Slot(const Definition& def, std::uint32_t page, unsigned row) const;
+    static std::pair<std::uint32_t, unsigned> ForwardTarget(const RowSlot& slot, const RowAt& at);
+    // Follows a moved row's pointers (at most kMaxForwardHops) to where it
+    // lies; page and row name that place afterwards.
+    RowSlot FollowForwarding(const Definition& def, RowSlot slot, std::uint32_t& page, unsigned& row) const;
+
+    std::string bytes_;
+    std::uint32_t pageCount_ = 0;
+};
+
+File::File(std::string bytes) : bytes_(std::move(bytes)) {
     const HeaderInfo info = ClassifyHeader(bytes_);
     if (info.kind != FileKind::kJet4) throw JetError("The file is " + DescribeKind(info) + ", not a Jet 4 database");
     if (bytes_.size() % kPageSize != 0)
@@ -281,188 +378,178 @@ Reader::Reader(std::string bytes) : bytes_(std::move(bytes)) {
     if (pageCount_ <= kCatalogPage)
         throw JetError("The file has only " + std::to_string(pageCount_) +
                        " pages and no catalog: it is truncated or damaged");
-    // Bytes 0x18 to 0x95 of the header page are scrambled with a fixed key;
-    // among them, at 0x3E, the key of an encrypted database (0 when plain).
-    unsigned char header[126];
-    std::memcpy(header, bytes_.data() + 0x18, sizeof header);
-    static constexpr unsigned char kHeaderKey[] = {0xC7, 0xDA, 0x39, 0x6B};
+    unsigned char header[kScrambledLength];
+    std::memcpy(header, bytes_.data() + kScrambledFrom, sizeof header);
     Rc4(kHeaderKey, sizeof kHeaderKey, header, sizeof header);
-    if (U32(header + (0x3E - 0x18)) != 0)
+    if (U32(header + (kDatabaseKeyOffset - kScrambledFrom)) != 0)
         throw JetEncryptedError("The database is encrypted (an encoded Jet database), which is not read here");
 }
 
-const unsigned char* Reader::Page(std::uint32_t page, std::string_view what) const {
+const unsigned char* File::Page(std::uint32_t page, const Where& what, std::string_view suffix) const {
     if (page >= pageCount_)
-        throw JetError(std::string(what) + " names page " + std::to_string(page) + ", but the file has only " +
-                       std::to_string(pageCount_) + " pages: it is truncated or damaged");
+        throw JetError(what.Text() + std::string(suffix) + " names page " + std::to_string(page) +
+                       ", but the file has only " + std::to_string(pageCount_) +
+                       " pages: it is truncated or damaged");
     return reinterpret_cast<const unsigned char*>(bytes_.data()) + static_cast<std::size_t>(page) * kPageSize;
 }
 
-Reader::Definition Reader::ReadDefinition(std::uint32_t first, std::string_view what) const {
-    const std::string where = std::string(what) + " (definition at " + PageText(first) + ")";
-    // The definition may go on over further pages, each after an 8-byte header.
-    if (first == 0) throw JetError(where + ": page 0 is the file's header, not a table definition");
+Definition File::ReadDefinition(std::uint32_t first, std::string_view what) const {
+    Definition out;
+    out.name = std::string(what);
+    out.page = first;
+    const Where where = out.Place();
+    // The definition may go on over further pages, each after its header.
+    if (first == 0) throw JetError(where.Text() + ": page 0 is the file's header, not a table definition");
     std::vector<unsigned char> def;
     std::vector<bool> seen(pageCount_, false);
     for (std::uint32_t page = first; page != 0;) {
         const unsigned char* p = Page(page, where);
         if (p[0] != kPageTableDef)
-            throw JetError(where + ": " + PageText(page) + " is no table definition page (type " +
+            throw JetError(where.Text() + ": " + PageText(page) + " is no table definition page (type " +
                            std::to_string(p[0]) + ")");
-        if (seen[page]) throw JetError(where + ": its pages form a loop at " + PageText(page));
+        if (seen[page]) throw JetError(where.Text() + ": its pages form a loop at " + PageText(page));
         seen[page] = true;
-        def.insert(def.end(), p + (def.empty() ? 0 : 8), p + kPageSize);
+        def.insert(def.end(), p + (def.empty() ? 0 : kDefContinuationHeader), p + kPageSize);
         page = U32(p + kDefNextPage);
     }
-    Definition out;
-    out.name = std::string(what);
-    out.page = first;
     const std::size_t columnCount = U16(def.data() + kDefColumns);
     const std::uint32_t realIndexes = U32(def.data() + kDefRealIndexes);
     out.usageMap = U32(def.data() + kDefUsageMap);
     std::size_t pos = kDefHeaderSize + static_cast<std::size_t>(realIndexes) * kRealIndexEntry;
     if (realIndexes > def.size() || pos + columnCount * kColumnEntry > def.size())
-        throw JetError(where + ": its column list runs past its end (" + std::to_string(columnCount) + " columns, " +
-                       std::to_string(realIndexes) + " indexes)");
+        throw JetError(where.Text() + ": its column list runs past its end (" + std::to_string(columnCount) +
+                       " columns, " + std::to_string(realIndexes) + " indexes)");
     for (std::size_t i = 0; i < columnCount; ++i) {
         const unsigned char* c = def.data() + pos + i * kColumnEntry;
         Column column;
-        column.type = c[0];
-        column.number = U16(c + 5);
-        column.varIndex = U16(c + 7);
-        column.fixed = (c[15] & 0x01) != 0;
-        column.fixedOffset = U16(c + 21);
-        column.length = U16(c + 23);
+        column.type = c[kColumnType];
+        column.number = U16(c + kColumnNumber);
+        column.varIndex = U16(c + kColumnVarIndex);
+        column.fixed = (c[kColumnFlags] & kColumnFlagFixed) != 0;
+        column.fixedOffset = U16(c + kColumnFixedOffset);
+        column.length = U16(c + kColumnLength);
         if (!column.fixed) out.hasVariable = true;
         out.columns.push_back(column);
     }
     pos += columnCount * kColumnEntry;
     for (auto& column : out.columns) {
-        if (pos + 2 > def.size()) throw JetError(where + ": its column names run past its end");
+        if (pos + 2 > def.size()) throw JetError(where.Text() + ": its column names run past its end");
         const std::size_t length = U16(def.data() + pos);
         pos += 2;
-        if (pos + length > def.size()) throw JetError(where + ": its column names run past its end");
+        if (pos + length > def.size()) throw JetError(where.Text() + ": its column names run past its end");
         column.name = DecodeText(def.data() + pos, length);
         pos += length;
     }
     return out;
 }
 
-std::vector<std::uint32_t> Reader::DataPages(const Definition& def) const {
-    const std::string where = def.name + " (definition at " + PageText(def.page) + ")";
-    // The usage map is a row somewhere: either a bitmap of pages from a start
-    // page on, or a list of map pages whose bitmaps cover the file in turn.
-    const std::uint32_t mapPage = def.usageMap >> 8;
-    const unsigned rowNumber = def.usageMap & 0xFF;
-    const unsigned char* p = Page(mapPage, where + ": its usage map");
+std::vector<std::uint32_t> File::DataPages(const Definition& def) const {
+    const Where where = def.Place();
+    const std::uint32_t mapPage = def.usageMap >> kRowPointerShift;
+    const unsigned rowNumber = def.usageMap & kRowPointerRow;
+    const unsigned char* p = Page(mapPage, where, ": its usage map");
     const std::size_t rows = U16(p + kRowCountOffset);
     const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
     if (rowNumber >= rows || rowsEnd > kPageSize)
-        throw JetError(where + ": its usage map, row " + std::to_string(rowNumber) + " of " + PageText(mapPage) +
-                       ", does not exist");
+        throw JetError(where.Text() + ": its usage map, row " + std::to_string(rowNumber) + " of " +
+                       PageText(mapPage) + ", does not exist");
     const std::size_t start = U16(p + kRowTableOffset + 2 * rowNumber) & kRowOffsetMask;
     const std::size_t end = rowNumber == 0 ? kPageSize
                                            : U16(p + kRowTableOffset + 2 * (rowNumber - 1)) & kRowOffsetMask;
     if (start < rowsEnd || end > kPageSize || end <= start)
-        throw JetError(where + ": its usage map on " + PageText(mapPage) + " lies outside its page");
+        throw JetError(where.Text() + ": its usage map on " + PageText(mapPage) + " lies outside its page");
 
     std::vector<bool> used(pageCount_, false);
     auto mark = [&](std::uint64_t page) {
         if (page >= pageCount_)
-            throw JetError(where + ": its usage map names page " + std::to_string(page) + ", but the file has only " +
-                           std::to_string(pageCount_) + " pages: it is truncated or damaged");
+            throw JetError(where.Text() + ": its usage map names page " + std::to_string(page) +
+                           ", but the file has only " + std::to_string(pageCount_) +
+                           " pages: it is truncated or damaged");
         used[static_cast<std::size_t>(page)] = true;
     };
     const unsigned char* map = p + start;
     const std::size_t length = end - start;
-    if (map[0] == 0) {
-        if (length < 5) throw JetError(where + ": its usage map is too short");
+    if (map[0] == kMapInline) {
+        if (length < kMapInlineBitmap) throw JetError(where.Text() + ": its usage map is too short");
         const std::uint64_t first = U32(map + 1);
-        for (std::size_t byte = 5; byte < length; ++byte)
+        for (std::size_t byte = kMapInlineBitmap; byte < length; ++byte)
             for (unsigned bit = 0; map[byte] >> bit != 0; ++bit)
-                if (map[byte] >> bit & 1) mark(first + (byte - 5) * 8 + bit);
-    } else if (map[0] == 1) {
-        const std::uint64_t pagesPerMap = (kPageSize - 4) * 8;
+                if (map[byte] >> bit & 1) mark(first + (byte - kMapInlineBitmap) * 8 + bit);
+    } else if (map[0] == kMapPages) {
+        const std::uint64_t pagesPerMap = (kPageSize - kMapPageBitmap) * 8;
         for (std::size_t j = 0; 1 + 4 * j + 4 <= length; ++j) {
             const std::uint32_t bitmapPage = U32(map + 1 + 4 * j);
             if (bitmapPage == 0) continue;
-            const unsigned char* b = Page(bitmapPage, where + ": its usage map");
+            const unsigned char* b = Page(bitmapPage, where, ": its usage map");
             if (b[0] != kPageUsageMap)
-                throw JetError(where + ": " + PageText(bitmapPage) + " of its usage map is no map page (type " +
+                throw JetError(where.Text() + ": " + PageText(bitmapPage) + " of its usage map is no map page (type " +
                                std::to_string(b[0]) + ")");
-            for (std::size_t byte = 4; byte < kPageSize; ++byte)
+            for (std::size_t byte = kMapPageBitmap; byte < kPageSize; ++byte)
                 for (unsigned bit = 0; b[byte] >> bit != 0; ++bit)
-                    if (b[byte] >> bit & 1) mark(j * pagesPerMap + (byte - 4) * 8 + bit);
+                    if (b[byte] >> bit & 1) mark(j * pagesPerMap + (byte - kMapPageBitmap) * 8 + bit);
         }
     } else {
-        throw JetError(where + ": its usage map has the unknown kind " + std::to_string(map[0]));
+        throw JetError(where.Text() + ": its usage map has the unknown kind " + std::to_string(map[0]));
     }
     std::vector<std::uint32_t> pages;
     for (std::uint32_t page = 0; page < pageCount_; ++page) {
         if (!used[page]) continue;
         const unsigned char* d = Page(page, where);
-        if (d[0] != kPageData || U32(d + 4) != def.page)
-            throw JetError(where + ": " + PageText(page) + " in its usage map is no data page of this table");
+        if (d[0] != kPageData || U32(d + kDataOwnerOffset) != def.page)
+            throw JetError(where.Text() + ": " + PageText(page) + " in its usage map is no data page of this table");
         if (kRowTableOffset + 2 * static_cast<std::size_t>(U16(d + kRowCountOffset)) > kPageSize)
-            throw JetError(where + ": " + PageText(page) + " claims more rows than fit on a page");
+            throw JetError(where.Text() + ": " + PageText(page) + " claims more rows than fit on a page");
         pages.push_back(page);
     }
     return pages;
 }
 
-struct Reader::RowSlot {
-    const unsigned char* page;
-    std::uint16_t raw;  // the row table's entry: offset and flags
-    std::size_t start, end;
-};
-
-Reader::RowSlot Reader::Slot(const Definition& def, std::uint32_t pageNumber, unsigned row,
-                             const std::string& where) const {
+RowSlot File::Slot(const Definition& def, std::uint32_t pageNumber, unsigned row) const {
+    const Where where = def.Place();
     const unsigned char* p = Page(pageNumber, where);
     const std::size_t rows = U16(p + kRowCountOffset);
     const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
-    const std::string at = where + ": row " + std::to_string(row) + " of " + PageText(pageNumber);
-    if (p[0] != kPageData || U32(p + 4) != def.page || rowsEnd > kPageSize)
-        throw JetError(at + " is on no data page of this table");
-    if (row >= rows) throw JetError(at + " does not exist");
+    const RowAt at{where, pageNumber, row};
+    if (p[0] != kPageData || U32(p + kDataOwnerOffset) != def.page || rowsEnd > kPageSize)
+        throw JetError(at.Text() + " is on no data page of this table");
+    if (row >= rows) throw JetError(at.Text() + " does not exist");
     const std::uint16_t raw = U16(p + kRowTableOffset + 2 * row);
     const std::size_t start = raw & kRowOffsetMask;
     const std::size_t end = row == 0 ? kPageSize : U16(p + kRowTableOffset + 2 * (row - 1)) & kRowOffsetMask;
     if ((raw & kRowDeleted) == 0 && (start < rowsEnd || end > kPageSize || end <= start))
-        throw JetError(at + " lies outside its page");
+        throw JetError(at.Text() + " lies outside its page");
     return RowSlot{p, raw, start, end};
 }
 
-std::pair<std::uint32_t, unsigned> Reader::ForwardTarget(const RowSlot& slot, std::uint32_t pageNumber, unsigned row,
-                                                         const std::string& where) {
+std::pair<std::uint32_t, unsigned> File::ForwardTarget(const RowSlot& slot, const RowAt& at) {
     if (slot.end - slot.start < 4)
-        throw JetError(where + ": the moved row " + std::to_string(row) + " of " + PageText(pageNumber) +
+        throw JetError(at.where.Text() + ": the moved row " + std::to_string(at.row) + " of " + PageText(at.page) +
                        " has no complete pointer");
     const unsigned char* q = slot.page + slot.start;
-    return {U32(q) >> 8, q[0]};
+    return {U32(q) >> kRowPointerShift, q[0]};
 }
 
-Reader::RowSlot Reader::FollowForwarding(const Definition& def, RowSlot slot, std::uint32_t& page, unsigned& row,
-                                         const std::string& where) const {
+RowSlot File::FollowForwarding(const Definition& def, RowSlot slot, std::uint32_t& page, unsigned& row) const {
+    const Where where = def.Place();
     const std::uint32_t firstPage = page;
     const unsigned firstRow = row;
     for (int hop = 0; (slot.raw & kRowForwarded) != 0; ++hop) {
         if (hop == kMaxForwardHops)
-            throw JetError(where + ": the moved row " + std::to_string(firstRow) + " of " + PageText(firstPage) +
-                           " forwards more than " + std::to_string(kMaxForwardHops) + " times");
-        const auto target = ForwardTarget(slot, page, row, where);
+            throw JetError(where.Text() + ": the moved row " + std::to_string(firstRow) + " of " +
+                           PageText(firstPage) + " forwards more than " + std::to_string(kMaxForwardHops) + " times");
+        const auto target = ForwardTarget(slot, RowAt{where, page, row});
         page = target.first;
         row = target.second;
-        slot = Slot(def, page, row, where);
+        slot = Slot(def, page, row);
         if (slot.end > kPageSize || slot.end <= slot.start ||
             slot.start < kRowTableOffset + 2 * static_cast<std::size_t>(U16(slot.page + kRowCountOffset)))
-            throw JetError(where + ": row " + std::to_string(row) + " of " + PageText(page) + " lies outside its page");
+            throw JetError(RowAt{where, page, row}.Text() + " lies outside its page");
     }
     return slot;
 }
 
-std::vector<std::vector<Value>> Reader::ReadRows(const Definition& def) const {
-    const std::string where = def.name + " (definition at " + PageText(def.page) + ")";
+std::vector<std::vector<Value>> File::ReadRows(const Definition& def) const {
+    const Where where = def.Place();
     const std::vector<std::uint32_t> pages = DataPages(def);
 
     // A row that moved to another page leaves a pointer behind; the moved
@@ -471,9 +558,9 @@ std::vector<std::vector<Value>> Reader::ReadRows(const Definition& def) const {
     for (const std::uint32_t page : pages) {
         const std::size_t rows = U16(Page(page, where) + kRowCountOffset);
         for (unsigned row = 0; row < rows; ++row) {
-            const RowSlot s = Slot(def, page, row, where);
+            const RowSlot s = Slot(def, page, row);
             if ((s.raw & (kRowDeleted | kRowForwarded)) == kRowForwarded)
-                targets.insert(ForwardTarget(s, page, row, where));
+                targets.insert(ForwardTarget(s, RowAt{where, page, row}));
         }
     }
 
@@ -481,20 +568,20 @@ std::vector<std::vector<Value>> Reader::ReadRows(const Definition& def) const {
     for (const std::uint32_t page : pages) {
         const std::size_t rows = U16(Page(page, where) + kRowCountOffset);
         for (unsigned row = 0; row < rows; ++row) {
-            const RowSlot first = Slot(def, page, row, where);
+            const RowSlot first = Slot(def, page, row);
             if ((first.raw & kRowDeleted) != 0 || targets.count({page, row}) != 0) continue;
             std::uint32_t atPage = page;
             unsigned atRow = row;
-            const RowSlot s = FollowForwarding(def, first, atPage, atRow, where);
-            const std::string at = where + ": row " + std::to_string(atRow) + " of " + PageText(atPage);
-            out.push_back(DecodeRow(def.columns, def.hasVariable, s.page + s.start, s.end - s.start, at));
+            const RowSlot s = FollowForwarding(def, first, atPage, atRow);
+            out.push_back(
+                DecodeRow(def.columns, def.hasVariable, s.page + s.start, s.end - s.start, RowAt{where, atPage, atRow}));
         }
     }
     return out;
 }
 
-std::vector<Reader::CatalogEntry> Reader::Catalog() const {
-    const Definition def = ReadDefinition(kCatalogPage, "the catalog MSysObjects");
+std::vector<CatalogEntry> ReadCatalog(const File& file) {
+    const Definition def = file.ReadDefinition(kCatalogPage, "the catalog MSysObjects");
     int id = -1, name = -1, type = -1, flags = -1;
     for (std::size_t i = 0; i < def.columns.size(); ++i) {
         const std::string& n = def.columns[i].name;
@@ -504,36 +591,46 @@ std::vector<Reader::CatalogEntry> Reader::Catalog() const {
         if (EqualsAsciiNoCase(n, "Flags")) flags = static_cast<int>(i);
     }
     if (id < 0 || name < 0 || type < 0)
-        throw JetError("the catalog MSysObjects (definition at page 2) lacks its Id, Name or Type column");
+        throw JetError(def.Place().Text() + " lacks its Id, Name or Type column");
     std::vector<CatalogEntry> entries;
-    for (const auto& row : ReadRows(def)) {
+    for (const auto& row : file.ReadRows(def)) {
         const auto* t = std::get_if<std::int64_t>(&row[static_cast<std::size_t>(type)].Raw());
         const auto* i = std::get_if<std::int64_t>(&row[static_cast<std::size_t>(id)].Raw());
         const auto* n = std::get_if<std::string>(&row[static_cast<std::size_t>(name)].Raw());
         if (!t || !i || !n) continue;
         const std::int64_t* f = flags < 0 ? nullptr
                                           : std::get_if<std::int64_t>(&row[static_cast<std::size_t>(flags)].Raw());
-        entries.push_back({*n, static_cast<std::uint32_t>(*i) & 0x00FFFFFF, static_cast<int>(*t),
+        entries.push_back({*n, static_cast<std::uint32_t>(*i) & kCatalogIdPageMask, *t,
                            f ? static_cast<std::uint32_t>(*f) : 0});
     }
     return entries;
 }
 
+}  // namespace
+
+struct Reader::Parsed {
+    explicit Parsed(std::string bytes) : file(std::move(bytes)), catalog(ReadCatalog(file)) {}
+    File file;
+    std::vector<CatalogEntry> catalog;  // read once, here
+};
+
+Reader::Reader(std::string bytes) : parsed_(std::make_shared<const Parsed>(std::move(bytes))) {}
+
 std::vector<std::string> Reader::TableNames() const {
     std::vector<std::string> names;
-    for (const auto& e : Catalog())
-        if (e.type == 1 && (e.flags & 0x80000002u) == 0) names.push_back(e.name);
+    for (const auto& e : parsed_->catalog)
+        if (e.type == kCatalogTypeTable && (e.flags & kCatalogFlagsSystem) == 0) names.push_back(e.name);
     return names;
 }
 
 std::optional<Table> Reader::ReadTable(std::string_view name) const {
-    for (const auto& e : Catalog()) {
-        if (e.type != 1 || !EqualsAsciiNoCase(e.name, name)) continue;
-        const Definition def = ReadDefinition(e.page, "table " + e.name);
+    for (const auto& e : parsed_->catalog) {
+        if (e.type != kCatalogTypeTable || !EqualsAsciiNoCase(e.name, name)) continue;
+        const Definition def = parsed_->file.ReadDefinition(e.page, "table " + e.name);
         Table table;
         table.name = e.name;
         table.columns = def.columns;
-        table.rows = ReadRows(def);
+        table.rows = parsed_->file.ReadRows(def);
         return table;
     }
     return std::nullopt;

@@ -6,10 +6,10 @@
 // of pages is bounded, and a damaged file throws JetError with a
 // description of what was found where.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "store/errors.h"
@@ -81,8 +81,9 @@ struct Table {
 
 class Reader {
 public:
-    // Takes the whole file. Throws JetError for a file that is no Jet 4
-    // file or is not whole pages long, JetEncryptedError for an encrypted one.
+    // Takes the whole file and reads its catalog. Throws JetError for a file
+    // that is no Jet 4 file, is not whole pages long or has a damaged
+    // catalog, JetEncryptedError for an encrypted one.
     explicit Reader(std::string bytes);
 
     // Names of the user tables in the catalog, deleted entries left out.
@@ -94,29 +95,8 @@ public:
     std::optional<Table> ReadTable(std::string_view name) const;
 
 private:
-    struct Definition;
-    struct CatalogEntry {
-        std::string name;
-        std::uint32_t page;
-        int type;
-        std::uint32_t flags;
-    };
-    std::vector<CatalogEntry> Catalog() const;
-    Definition ReadDefinition(std::uint32_t page, std::string_view what) const;
-    std::vector<std::uint32_t> DataPages(const Definition& def) const;
-    std::vector<std::vector<Value>> ReadRows(const Definition& def) const;
-    struct RowSlot;  // where one row lies on its page
-    RowSlot Slot(const Definition& def, std::uint32_t page, unsigned row, const std::string& where) const;
-    static std::pair<std::uint32_t, unsigned> ForwardTarget(const RowSlot& slot, std::uint32_t page, unsigned row,
-                                                            const std::string& where);
-    // Follows a moved row's pointers (at most kMaxForwardHops) to where it
-    // lies; page and row name that place afterwards.
-    RowSlot FollowForwarding(const Definition& def, RowSlot slot, std::uint32_t& page, unsigned& row,
-                             const std::string& where) const;
-    const unsigned char* Page(std::uint32_t page, std::string_view what) const;
-
-    std::string bytes_;
-    std::uint32_t pageCount_ = 0;
+    struct Parsed;  // the file and its catalog, in jet_reader.cpp
+    std::shared_ptr<const Parsed> parsed_;
 };
 
 }  // namespace dg::store::jet

@@ -457,7 +457,7 @@ void Recordset::Update() {
     pending_ = Row{};
 }
 
-const Value& Recordset::Get(std::string_view column) const {
+Value Recordset::Get(std::string_view column) const {
     CheckOpen();
     const std::size_t index = ColumnIndex(column);
     if (adding_ || assigned_.size() == columns_.size()) return pending_.values[index];

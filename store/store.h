@@ -109,9 +109,11 @@ public:
     // Writes every field assigned since AddNew() or the last Update(), in one
     // transaction. Throws StoreError (the row in the file is then unchanged).
     void Update();
-    // A field of the current row (or of the row just added), by column name
-    // ignoring ASCII case. Throws StoreError without a current row.
-    const Value& Get(std::string_view column) const;
+    // A copy of a field of the current row (or of the row just added), by
+    // column name ignoring ASCII case. A copy, because Set(), Update() and
+    // AddNew() replace the rows a reference would point into. Throws
+    // StoreError without a current row.
+    Value Get(std::string_view column) const;
     void Close();
 
 private:

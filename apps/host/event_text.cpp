@@ -1,5 +1,6 @@
 #include "event_text.h"
 
+#include <dutygate/dutygate_commands.h>
 #include <nlohmann/json.hpp>
 
 #include <chrono>
@@ -20,8 +21,8 @@ constexpr EventShape kEvents[] = {
     {"eventSetClass", {"iBanzhi", "iBanCii", "strBanBie", "dDateNow"}},
 };
 
-constexpr std::int16_t kConfirm = 199;
-constexpr std::int16_t kLeave = 200;
+constexpr std::int16_t kConfirm = DG_COMMAND_CONFIRM;
+constexpr std::int16_t kLeave = DG_COMMAND_LEAVE;
 
 const EventArg* Arg(const Event& event, std::size_t index) {
     return index < event.args.size() ? &event.args[index] : nullptr;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/failure_text.h"
@@ -29,40 +30,90 @@ struct DualInterface : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Member0(VARIANT* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Member1(VARIANT* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Member2(VARIANT* result) = 0;
+    static constexpr std::size_t kSlots = 3;  // the Member slots above
 };
+static_assert(DualInterface::kSlots == kMaxMembers,
+              "one vtable slot per member of the widest class: add or remove MemberN with kMaxMembers");
 
-// One reference held for the length of a call that can run host code: a
-// host that drops its last reference inside an event handler or a modal
-// dialog releases the object only when the call has returned.
+// Owns one reference to a COM object and releases it when it goes, on every
+// path. Share() takes a reference of its own: held for the length of a call
+// that can run host code, it keeps an object whose host drops its last
+// reference inside an event handler or a modal dialog until the call returns.
 template <typename T>
-class Hold {
+class ComRef {
 public:
-    explicit Hold(T* object) noexcept : object_(object) { object_->AddRef(); }
-    ~Hold() { object_->Release(); }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
+    ComRef() noexcept = default;
+    static ComRef Adopt(T* object) noexcept {  // takes over the caller's reference
+        ComRef ref;
+        ref.object_ = object;
+        return ref;
+    }
+    static ComRef Share(T* object) noexcept {
+        if (object != nullptr) object->AddRef();
+        return Adopt(object);
+    }
+    ComRef(ComRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    ComRef& operator=(ComRef&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            object_ = std::exchange(other.object_, nullptr);
+        }
+        return *this;
+    }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() { Reset(); }
+
+    void Reset() noexcept {
+        if (object_ != nullptr) std::exchange(object_, nullptr)->Release();
+    }
+    T* Get() const noexcept { return object_; }
+    T* operator->() const noexcept { return object_; }
+    explicit operator bool() const noexcept { return object_ != nullptr; }
+    T** Put() noexcept {  // for an out parameter that hands over a reference
+        Reset();
+        return &object_;
+    }
+    void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
+    T* Detach() noexcept { return std::exchange(object_, nullptr); }
 
 private:
-    T* object_;
+    T* object_ = nullptr;
+};
+
+// The reference count of one of our own objects, written once for all of
+// them: its AddRef and Release serve every interface the object implements,
+// and the last Release deletes it.
+template <typename Derived, typename... Interfaces>
+class Counted : public Interfaces... {
+public:
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete static_cast<Derived*>(this);
+        return left;
+    }
+
+protected:
+    Counted() = default;
+    ~Counted() = default;
+
+private:
+    std::atomic<ULONG> refs_{1};
 };
 
 // An advised sink: the event goes to its IDispatch::Invoke with the
 // arguments in reverse order, as the runtime lays them out.
 class DispatchSink final : public EventSink {
 public:
-    // Takes over one reference to each: the interface that events go to, and
-    // the sink's own IUnknown, its identity for hosts that enumerate.
-    DispatchSink(IDispatch* sink, IUnknown* identity) : sink_(sink), identity_(identity) {}
-    ~DispatchSink() override {
-        sink_->Release();
-        identity_->Release();
-    }
-    DispatchSink(const DispatchSink&) = delete;
-    DispatchSink& operator=(const DispatchSink&) = delete;
+    // The interface that events go to, and the sink's own IUnknown, its
+    // identity for hosts that enumerate.
+    DispatchSink(ComRef<IDispatch> sink, ComRef<IUnknown> identity)
+        : sink_(std::move(sink)), identity_(std::move(identity)) {}
 
     void Deliver(const EventInfo& event, EventValue* args, std::uint32_t argc) override {
-        VARIANTARG values[4];
-        const UINT n = argc < 4 ? argc : 4;
+        VARIANTARG values[kMaxEventArgs];
+        const UINT n = argc < kMaxEventArgs ? argc : kMaxEventArgs;
         for (UINT i = 0; i < n; ++i) {
             VARIANTARG& v = values[n - 1 - i];
             VariantInit(&v);
@@ -85,7 +136,7 @@ public:
         DISPPARAMS params{values, nullptr, n, 0};
         EXCEPINFO exception{};
         UINT argError = 0;
-        Hold<IDispatch> hold(sink_);
+        const auto hold = ComRef<IDispatch>::Share(sink_.Get());
         sink_->Invoke(event.dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, &exception,
                       &argError);  // a sink's failure is its own
         SysFreeString(exception.bstrSource);
@@ -94,17 +145,17 @@ public:
         for (UINT i = 0; i < n; ++i) VariantClear(&values[i]);
     }
 
-    IUnknown* Identity() const { return identity_; }
+    IUnknown* Identity() const { return identity_.Get(); }
 
 private:
-    IDispatch* sink_;
-    IUnknown* identity_;
+    ComRef<IDispatch> sink_;
+    ComRef<IUnknown> identity_;
 };
 
 // A snapshot enumerator (IEnumConnectionPoints, IEnumConnections): it holds
 // its own references to the items it was made with.
 template <typename Enum, typename Item>
-class Enumerator final : public Enum {
+class Enumerator final : public Counted<Enumerator<Enum, Item>, Enum> {
 public:
     Enumerator(std::vector<Item> items, const IID& iid) : items_(std::move(items)), iid_(iid) {
         for (Item& item : items_) AddRefOf(item);
@@ -121,17 +172,11 @@ public:
         if (out == nullptr) return E_POINTER;
         if (iid == IID_IUnknown || iid == iid_) {
             *out = static_cast<Enum*>(this);
-            AddRef();
+            this->AddRef();
             return S_OK;
         }
         *out = nullptr;
         return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
     }
     STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
         if (out == nullptr || (count > 1 && fetched == nullptr)) return E_POINTER;
@@ -171,7 +216,6 @@ private:
     static void AddRefOf(CONNECTDATA& data) { data.pUnk->AddRef(); }
     static void ReleaseOf(CONNECTDATA& data) { data.pUnk->Release(); }
 
-    std::atomic<ULONG> refs_{1};
     std::vector<Item> items_;
     const IID iid_;
     std::size_t next_ = 0;
@@ -179,18 +223,12 @@ private:
 
 class ComObject;
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public Counted<ConnectionPoint, IConnectionPoint> {
 public:
     explicit ConnectionPoint(ComObject* owner);
     ~ConnectionPoint();
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     STDMETHODIMP GetConnectionInterface(IID* iid) override;
     STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** out) override;
     STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
@@ -198,23 +236,18 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections** out) override;
 
 private:
-    std::atomic<ULONG> refs_{1};
-    ComObject* owner_;
+    ComRef<ComObject> owner_;
 };
 
-class ComObject final : public DualInterface,
-                        public IConnectionPointContainer,
-                        public IProvideClassInfo2,
-                        public ISupportErrorInfo {
+class ComObject final : public Counted<ComObject, DualInterface, IConnectionPointContainer, IProvideClassInfo2,
+                                       ISupportErrorInfo> {
 public:
-    ComObject(const ClassInfo& cls, Object* core, ITypeInfo* dispatchInfo, ITypeInfo* vtableInfo)
-        : cls_(cls), core_(core), dispatchInfo_(dispatchInfo), vtableInfo_(vtableInfo) {
+    ComObject(const ClassInfo& cls, Object* core, ComRef<ITypeInfo> dispatchInfo, ComRef<ITypeInfo> vtableInfo)
+        : cls_(cls), core_(core), dispatchInfo_(std::move(dispatchInfo)), vtableInfo_(std::move(vtableInfo)) {
         LockModule();
     }
     ~ComObject() {
         component::Release(core_);
-        dispatchInfo_->Release();
-        vtableInfo_->Release();
         UnlockModule();
     }
     ComObject(const ComObject&) = delete;
@@ -241,12 +274,6 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     // IDispatch, through the type library.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -258,14 +285,13 @@ public:
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        dispatchInfo_->AddRef();
-        *out = dispatchInfo_;
+        *out = ComRef<ITypeInfo>::Share(dispatchInfo_.Get()).Detach();
         return S_OK;
     }
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (names == nullptr || ids == nullptr) return E_POINTER;
-        return DispGetIDsOfNames(vtableInfo_, names, count, ids);
+        return DispGetIDsOfNames(vtableInfo_.Get(), names, count, ids);
     }
     // Every member takes no argument and has the same shape as its vtable
     // slot, so the call goes straight to it; the member's status stays in
@@ -280,7 +306,7 @@ public:
         // No member takes an argument: refused before anything runs.
         if (params != nullptr && params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
         if (!OnOwnerThread()) return ReportError(RPC_E_WRONG_THREAD, cls_);
-        Hold<ComObject> hold(this);
+        const auto hold = ComRef<ComObject>::Share(this);
         VARIANT ignored;
         const HRESULT status = Run(static_cast<std::size_t>(member - cls_.members.data()),
                                    result != nullptr ? result : &ignored);
@@ -312,13 +338,12 @@ public:
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override {
         if (out == nullptr) return E_POINTER;
         *out = nullptr;
-        auto* point = new (std::nothrow) ConnectionPoint(this);
+        const auto point = ComRef<ConnectionPoint>::Adopt(new (std::nothrow) ConnectionPoint(this));
         if (!point) return E_OUTOFMEMORY;
-        try {
-            *out = new Enumerator<IEnumConnectionPoints, IConnectionPoint*>({point}, IID_IEnumConnectionPoints);
+        try {  // the enumerator takes its own reference
+            *out = new Enumerator<IEnumConnectionPoints, IConnectionPoint*>({point.Get()}, IID_IEnumConnectionPoints);
         } catch (...) {
         }
-        point->Release();  // the enumerator holds its own reference
         return *out ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
@@ -352,7 +377,7 @@ private:
         VariantInit(result);  // every member's result is empty
         if (index >= cls_.members.size()) return E_NOTIMPL;
         if (!OnOwnerThread()) return ReportError(RPC_E_WRONG_THREAD, cls_);
-        Hold<ComObject> hold(this);
+        const auto hold = ComRef<ComObject>::Share(this);
         return Run(index, result);
     }
 
@@ -370,20 +395,16 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
     const ClassInfo& cls_;
     Object* core_;  // one reference
-    ITypeInfo* dispatchInfo_;
-    ITypeInfo* vtableInfo_;
+    ComRef<ITypeInfo> dispatchInfo_;
+    ComRef<ITypeInfo> vtableInfo_;
 };
 
-ConnectionPoint::ConnectionPoint(ComObject* owner) : owner_(owner) {
-    owner_->AddRef();
-    LockModule();
-}
+ConnectionPoint::ConnectionPoint(ComObject* owner) : owner_(ComRef<ComObject>::Share(owner)) { LockModule(); }
 
 ConnectionPoint::~ConnectionPoint() {
-    owner_->Release();
+    owner_.Reset();
     UnlockModule();
 }
 
@@ -413,23 +434,19 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     if (cookie != nullptr) *cookie = 0;
     if (sink == nullptr || cookie == nullptr) return E_POINTER;
     if (!owner_->OnOwnerThread()) return RPC_E_WRONG_THREAD;
-    Hold<ConnectionPoint> hold(this);  // the sink's QueryInterface is host code
-    IDispatch* dispatch = nullptr;
+    const auto hold = ComRef<ConnectionPoint>::Share(this);  // the sink's QueryInterface is host code
+    ComRef<IDispatch> dispatch;
     const GUID diid = ToWinGuid(*owner_->Class().diid);
-    if (FAILED(sink->QueryInterface(diid, reinterpret_cast<void**>(&dispatch))) &&
-        FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))))
+    if (FAILED(sink->QueryInterface(diid, dispatch.PutVoid())) &&
+        FAILED(sink->QueryInterface(IID_IDispatch, dispatch.PutVoid())))
         return CONNECT_E_CANNOTCONNECT;
-    IUnknown* identity = nullptr;
-    if (FAILED(sink->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) || identity == nullptr) {
-        identity = sink;
-        identity->AddRef();
-    }
+    ComRef<IUnknown> identity;
+    if (FAILED(sink->QueryInterface(IID_IUnknown, identity.PutVoid())) || !identity)
+        identity = ComRef<IUnknown>::Share(sink);
     std::shared_ptr<DispatchSink> adapter;
     try {
-        adapter = std::make_shared<DispatchSink>(dispatch, identity);  // owns both references from here on
+        adapter = std::make_shared<DispatchSink>(std::move(dispatch), std::move(identity));
     } catch (...) {
-        dispatch->Release();
-        identity->Release();
         return E_OUTOFMEMORY;
     }
     try {
@@ -444,7 +461,7 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (!owner_->OnOwnerThread()) return RPC_E_WRONG_THREAD;
-    Hold<ConnectionPoint> hold(this);
+    const auto hold = ComRef<ConnectionPoint>::Share(this);
     try {
         std::vector<CONNECTDATA> connections;
         for (const SinkEntry& entry : owner_->Core()->sinks) {
@@ -460,43 +477,34 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie) {
     if (!owner_->OnOwnerThread()) return RPC_E_WRONG_THREAD;
-    Hold<ConnectionPoint> hold(this);  // the sink's last Release is host code
+    const auto hold = ComRef<ConnectionPoint>::Share(this);  // the sink's last Release is host code
     return component::Unadvise(owner_->Core(), cookie) ? S_OK : CONNECT_E_NOCONNECTION;
 }
 
 // Both halves of the dual interface: the dispatch half for GetTypeInfo, the
 // vtable half for name look-up and DispInvoke.
-HRESULT DualInfos(const ClassInfo& cls, ITypeInfo** dispatchInfo, ITypeInfo** vtableInfo) {
-    *dispatchInfo = *vtableInfo = nullptr;
-    HRESULT hr = OwnTypeInfo(ToWinGuid(*cls.iid), dispatchInfo);
+HRESULT DualInfos(const ClassInfo& cls, ComRef<ITypeInfo>& dispatchInfo, ComRef<ITypeInfo>& vtableInfo) {
+    HRESULT hr = OwnTypeInfo(ToWinGuid(*cls.iid), dispatchInfo.Put());
     if (FAILED(hr)) return hr;
     HREFTYPE ref = 0;
-    hr = (*dispatchInfo)->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
-    if (SUCCEEDED(hr)) hr = (*dispatchInfo)->GetRefTypeInfo(ref, vtableInfo);
-    if (FAILED(hr)) {
-        (*dispatchInfo)->Release();
-        *dispatchInfo = nullptr;
-    }
+    hr = dispatchInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+    if (SUCCEEDED(hr)) hr = dispatchInfo->GetRefTypeInfo(ref, vtableInfo.Put());
     return hr;
 }
 
 }  // namespace
 
 HRESULT ReportError(HRESULT status, const ClassInfo& cls) noexcept {
-    ICreateErrorInfo* create = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
+    ComRef<ICreateErrorInfo> create;
+    if (SUCCEEDED(CreateErrorInfo(create.Put()))) {
         try {
             create->SetGUID(ToWinGuid(*cls.iid));
             create->SetSource(const_cast<LPOLESTR>(Wide(cls.progid).c_str()));
             create->SetDescription(const_cast<LPOLESTR>(Wide(LastError()).c_str()));
         } catch (...) {
         }
-        IErrorInfo* info = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-            SetErrorInfo(0, info);
-            info->Release();
-        }
-        create->Release();
+        ComRef<IErrorInfo> info;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.PutVoid()))) SetErrorInfo(0, info.Get());
     }
     return status;
 }
@@ -508,9 +516,9 @@ HRESULT CreateComObject(const ClassInfo& cls, REFIID iid, void** out) noexcept {
     // description, the object registry, window classes), whose clean-up code
     // lives in this DLL: it stays loaded, whether the creation succeeds or not.
     PinModule();
-    ITypeInfo* dispatchInfo = nullptr;
-    ITypeInfo* vtableInfo = nullptr;
-    HRESULT hr = DualInfos(cls, &dispatchInfo, &vtableInfo);
+    ComRef<ITypeInfo> dispatchInfo;
+    ComRef<ITypeInfo> vtableInfo;
+    HRESULT hr = DualInfos(cls, dispatchInfo, vtableInfo);
     if (FAILED(hr))
         return ReportError(Fail(hr, FailureText("无法读取 Dutygate.dll 内的类型库", SystemMessage(hr))), cls);
     Object* core = nullptr;
@@ -518,20 +526,15 @@ HRESULT CreateComObject(const ClassInfo& cls, REFIID iid, void** out) noexcept {
         RunHandOffs();
         core = NewObject(cls);
     } catch (...) {
-        dispatchInfo->Release();
-        vtableInfo->Release();
         return ReportError(FailFromCurrentException(), cls);
     }
-    auto* object = new (std::nothrow) ComObject(cls, core, dispatchInfo, vtableInfo);
-    if (object == nullptr) {
+    const auto object = ComRef<ComObject>::Adopt(
+        new (std::nothrow) ComObject(cls, core, std::move(dispatchInfo), std::move(vtableInfo)));
+    if (!object) {
         component::Release(core);
-        dispatchInfo->Release();
-        vtableInfo->Release();
         return E_OUTOFMEMORY;
     }
-    hr = object->QueryInterface(iid, out);
-    object->Release();
-    return hr;
+    return object->QueryInterface(iid, out);
 }
 
 }  // namespace dg::component::win32

@@ -214,26 +214,38 @@ bool LibFlags(const char* tlb, unsigned& flags) {
     return read;
 }
 
+// The class list the packaging check compares the manifests with: the
+// library's identifier, then one line per class with its CLSID and ProgID.
+std::string ClassList() {
+    std::string text = "libid " + FormatGuid(kLibId) + "\n";
+    for (const ClassInfo& cls : Classes()) text += "class " + FormatGuid(*cls.clsid) + " " + cls.progid + "\n";
+    return text;
+}
+
+bool WriteFile(const char* path, const std::string& text) {
+    std::FILE* out = std::fopen(path, "wb");
+    if (out == nullptr) {
+        std::perror(path);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fclose(out) != 0 || !written) {
+        std::perror(path);
+        return false;
+    }
+    return true;
+}
+
 int main(int argc, char** argv) {
     unsigned flags = 0;
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: wix_writer <output.wxs> <Dutygate.tlb>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: wix_writer <output.wxs> <Dutygate.tlb> [<classes.txt>]\n");
         return 2;
     }
     if (!LibFlags(argv[2], flags)) {
         std::fprintf(stderr, "wix_writer: cannot read the type library %s\n", argv[2]);
         return 1;
     }
-    const std::string text = Wxs(flags);
-    std::FILE* out = std::fopen(argv[1], "wb");
-    if (out == nullptr) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (std::fclose(out) != 0 || !written) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    return 0;
+    if (!WriteFile(argv[1], Wxs(flags))) return 1;
+    return argc == 4 && !WriteFile(argv[3], ClassList()) ? 1 : 0;
 }

@@ -21,6 +21,7 @@
 
 #include <stdint.h>
 
+#include <dutygate/dutygate_commands.h>
 #include <dutygate/dutygate_version.h>
 
 #ifdef __cplusplus
