@@ -337,32 +337,35 @@ void AppendTable(Connection& connection, const TableDef& table) {
 void AddMissingColumns(Connection& connection, const TableDef& table) {
     sqlite3* db = connection.Handle();
     const std::string name = QuoteIdentifier(table.Name());
-    std::vector<std::string> present;
-    {
+    const auto missing = [&] {
         Statement query(db, "SELECT * FROM " + name + " LIMIT 0");
-        for (int i = 0; i < sqlite3_column_count(query.get()); ++i)
-            present.emplace_back(sqlite3_column_name(query.get(), i));
-    }
-    for (const auto& c : table.Columns()) {
-        bool found = false;
-        for (const auto& p : present) found = found || EqualsAsciiNoCase(p, c.name);
-        if (found) continue;
-        // The rows already there get the default as a later write would give
-        // it; new rows still start empty, as they do in a table made whole.
-        Exec(db, "BEGIN IMMEDIATE", "无法开始写入表" + Quoted(table.Name()));
-        try {
-            Statement add(db, "ALTER TABLE " + name + " ADD COLUMN " + ColumnSql(c));
-            add.Run("无法给表" + Quoted(table.Name()) + "添加列" + Quoted(c.name));
-            if (!c.defaultValue.IsNull()) {
-                Statement fill(db, "UPDATE " + name + " SET " + QuoteIdentifier(c.name) + " = ?");
-                fill.Bind(1, ConvertForColumn(c.defaultValue, c.type));
-                fill.Run("无法写入表" + Quoted(table.Name()) + "新添加的列" + Quoted(c.name));
-            }
-            Exec(db, "COMMIT", "无法保存对表" + Quoted(table.Name()) + "的修改");
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
+        std::vector<const ColumnDef*> columns;
+        for (const auto& c : table.Columns()) {
+            bool found = false;
+            for (int i = 0; i < sqlite3_column_count(query.get()); ++i)
+                found = found || EqualsAsciiNoCase(sqlite3_column_name(query.get(), i), c.name);
+            if (!found) columns.push_back(&c);
         }
+        return columns;
+    };
+    if (missing().empty()) return;  // the usual case takes no write lock
+    Exec(db, "BEGIN IMMEDIATE", "无法开始写入表" + Quoted(table.Name()));
+    try {
+        // Asked again under the lock: another process may have added them.
+        for (const ColumnDef* c : missing()) {
+            Statement add(db, "ALTER TABLE " + name + " ADD COLUMN " + ColumnSql(*c));
+            add.Run("无法给表" + Quoted(table.Name()) + "添加列" + Quoted(c->name));
+            // The rows already there get the default; new rows still start
+            // empty, as they do in a table created whole.
+            if (c->defaultValue.IsNull()) continue;
+            Statement fill(db, "UPDATE " + name + " SET " + QuoteIdentifier(c->name) + " = ?");
+            fill.Bind(1, ConvertForColumn(c->defaultValue, c->type));
+            fill.Run("无法写入表" + Quoted(table.Name()) + "新添加的列" + Quoted(c->name));
+        }
+        Exec(db, "COMMIT", "无法保存对表" + Quoted(table.Name()) + "的修改");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 

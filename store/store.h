@@ -86,9 +86,9 @@ private:
 void AppendTable(Connection& connection, const TableDef& table);
 
 // Adds to the existing table every column of `table` it lacks (names match
-// ignoring ASCII case), each in one transaction with its default written
+// ignoring ASCII case), in one transaction, each column's default written
 // into the rows already there. A column added later thus never breaks an
-// older file. Throws StoreError; the column that failed is then not added.
+// older file. Throws StoreError; the table is then as it was.
 void AddMissingColumns(Connection& connection, const TableDef& table);
 
 // "Delete from <table> where <column> = <value>", the value bound as a
