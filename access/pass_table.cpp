@@ -43,15 +43,8 @@ WriteStamp ReadWriteStamp() {
 }
 
 void CreatePassTable(const store::FailureReport& report) {
-    const auto defineColumns = [](store::TableDef& table) {
-        table.AppendColumn(std::string(kColumnDate), store::kTypeDate, 0);
-        table.AppendColumn(std::string(kColumnTime), store::kTypeDate, 0);
-        table.AppendColumn(std::string(kColumnLevel), store::kTypeText, 0);
-        table.AppendColumn(std::string(kColumnPassword), store::kTypeText, 0);
-    };
     // Only 管理员 is seeded; the login check adds the row of a level that has none.
-    const auto seedAdminRow = [](store::Recordset& rows) { AddLevelRow(rows, kLevelAdmin); };
-    store::CreateTableWithSeed(store::kOpenConnectionString, kPassTable, defineColumns, seedAdminRow, report);
+    store::CreateTableWithSeed(store::kOpenConnectionString, store::kPassTableSpec, report);
 }
 
 bool CheckLevelPassword(std::string_view level, std::string_view password) {

@@ -8,21 +8,24 @@
 #include <string_view>
 
 #include "store/location.h"
+#include "store/schema.h"
 #include "store/value.h"
 
 namespace dg::access {
 
-inline constexpr std::string_view kPassTable = "tblPass";
-inline constexpr std::string_view kColumnDate = "日期";          // date of the last write, no time of day
-inline constexpr std::string_view kColumnTime = "时间";          // time of day of the last write, zero date
-inline constexpr std::string_view kColumnLevel = "用户权限";     // level name: the key of every lookup
-inline constexpr std::string_view kColumnPassword = "登陆密码";  // the level's password, plain text
+// The table and its columns are declared with the parameter database's
+// schema (store/schema.h).
+using store::kPassTable;
+inline constexpr std::string_view kColumnDate = store::kPassColumnDate;
+inline constexpr std::string_view kColumnTime = store::kPassColumnTime;
+inline constexpr std::string_view kColumnLevel = store::kPassColumnLevel;
+inline constexpr std::string_view kColumnPassword = store::kPassColumnPassword;
 
-inline constexpr std::string_view kLevelAdmin = "管理员";
+inline constexpr std::string_view kLevelAdmin = store::kPassSeedLevel;  // the seed row's level
 inline constexpr std::string_view kLevelEngineer = "工程师";
 // Given to every row the component creates, and the password in hand when the
 // login dialog opens.
-inline constexpr std::string_view kDefaultPassword = "579";
+inline constexpr std::string_view kDefaultPassword = store::kPassSeedPassword;
 
 // Level index carried by the access events: 1 管理员, 2 工程师, 0 anything else.
 std::int16_t LevelIndex(std::string_view levelName);
@@ -38,7 +41,8 @@ WriteStamp ReadWriteStamp();
 // Makes sure tblPass exists and holds at least one row. A failure to open the
 // database or to define a column goes to `report` and ends the step; every
 // failure from appending the table on is skipped (an existing table is no
-// error). An empty table gets the row 管理员 / 579.
+// error), and so is a column the table lacks: it is added. An empty table
+// gets the row 管理员 / 579.
 void CreatePassTable(const store::FailureReport& report);
 
 // The login check: looks up the first row of `level`, adding the level's row

@@ -1,6 +1,6 @@
 // The settings load on arbitrary row values: a real tblClassTime in a
-// temporary folder gets nine fuzzed values of any SQLite type, then the row
-// is read as the load reads it. The read either fails with a StoreError or
+// temporary folder gets a fuzzed value of any SQLite type in each column,
+// then the row is read as the load reads it. The read either fails with a StoreError or
 // gives change times of whole minutes within one day; the fields it filled
 // before a failure obey the same rule.
 #include <sqlite3.h>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "fuzz_check.h"
@@ -40,10 +41,11 @@ void Setup() {
     dg::shift::CreateClassTimeTable(report);
     FUZZ_CHECK(failure.empty());
     FUZZ_CHECK(sqlite3_open_v2("mdb/Para.mdb", &g_db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK);
-    FUZZ_CHECK(sqlite3_prepare_v2(g_db,
-                                  "UPDATE tblClassTime SET 班制 = ?1, Class1 = ?2, Class2 = ?3, Class3 = ?4, "
-                                  "Class4 = ?5, B1 = ?6, B2 = ?7, B3 = ?8, B4 = ?9",
-                                  -1, &g_update, nullptr) == SQLITE_OK);
+    // Every declared column of the row, each bound in turn below.
+    std::string update = "UPDATE " + std::string(dg::store::kClassTimeTable) + " SET ";
+    for (const auto& column : dg::store::kClassTimeColumns)
+        update += (&column == dg::store::kClassTimeColumns ? "" : ", ") + std::string(column.name) + " = ?";
+    FUZZ_CHECK(sqlite3_prepare_v2(g_db, update.c_str(), -1, &g_update, nullptr) == SQLITE_OK);
     // Only this harness's own writes skip the flush to disk: they just stage
     // the row that the store then reads.
     FUZZ_CHECK(sqlite3_exec(g_db, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr) == SQLITE_OK);
@@ -55,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!g_db) Setup();
     dg::fuzz::InputReader in(data, size);
     sqlite3_reset(g_update);
-    for (int k = 1; k <= 9; ++k) {
+    for (int k = 1; k <= static_cast<int>(std::size(dg::store::kClassTimeColumns)); ++k) {
         switch (in.Byte() % 5) {
             case 0: sqlite3_bind_null(g_update, k); break;
             case 1: sqlite3_bind_int64(g_update, k, in.Raw<std::int64_t>()); break;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "store/location.h"
+#include "store/schema.h"
 #include "store/value.h"
 
 namespace dg::store {
@@ -15,13 +16,14 @@ class Recordset;
 
 namespace dg::shift {
 
-inline constexpr std::string_view kClassTimeTable = "tblClassTime";
-inline constexpr std::string_view kColumnBanzhi = "班制";
-// The change times and the crews of shifts 1 to 4. Column names match without
-// regard to case, so these serve the table step, the load, the save and the
-// dialog's fill alike.
-inline constexpr const char* kChangeTimeColumns[4] = {"Class1", "Class2", "Class3", "Class4"};
-inline constexpr const char* kCrewColumns[4] = {"B1", "B2", "B3", "B4"};
+// The table, its shift system column, and the change times and crews of
+// shifts 1 to 4, as the parameter database's schema declares them
+// (store/schema.h). Column names match without regard to case, so these
+// serve the load, the save and the dialog's fill alike.
+using store::kChangeTimeColumns;
+using store::kClassTimeTable;
+using store::kColumnBanzhi;
+using store::kCrewColumns;
 
 // The controller's in-memory copy of the row.
 struct ShiftSettings {
@@ -33,7 +35,8 @@ struct ShiftSettings {
 
 // Makes sure tblClassTime exists and holds a row. A failure to open the
 // database or define the table goes to `report` and ends the step; failures
-// from the append on are skipped (an existing table is no error).
+// from the append on are skipped (an existing table is no error; a column it
+// lacks is added with its default).
 void CreateClassTimeTable(const store::FailureReport& report);
 
 // Reads the row into `settings` field by field, in the fixed order: shift

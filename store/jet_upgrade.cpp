@@ -7,49 +7,15 @@
 #include "base/failure_text.h"
 #include "store/jet_reader.h"
 #include "store/platform.h"
+#include "store/schema.h"
 
 namespace dg::store {
 namespace {
 
-enum class Part { kAsIs, kDateOnly, kTimeOnly };
-struct CarriedColumn {
-    const char* name;
-    int type;
-    int size;
-    Part part;
-};
-struct CarriedTable {
-    const char* name;
-    std::vector<CarriedColumn> columns;
-};
-
-// The tables an earlier installation kept, with the columns their own
-// table steps define (access/pass_table.cpp, shift/class_time_table.cpp).
-const std::vector<CarriedTable>& CarriedTables() {
-    static const std::vector<CarriedTable> tables{
-        {"tblPass",
-         {{"日期", kTypeDate, 0, Part::kDateOnly},
-          {"时间", kTypeDate, 0, Part::kTimeOnly},
-          {"用户权限", kTypeText, 0, Part::kAsIs},
-          {"登陆密码", kTypeText, 0, Part::kAsIs}}},
-        {"tblClassTime",
-         {{"班制", kTypeInteger, 0, Part::kAsIs},
-          {"Class1", kTypeDate, 0, Part::kTimeOnly},
-          {"Class2", kTypeDate, 0, Part::kTimeOnly},
-          {"Class3", kTypeDate, 0, Part::kTimeOnly},
-          {"Class4", kTypeDate, 0, Part::kTimeOnly},
-          {"B1", kTypeText, 10, Part::kAsIs},
-          {"B2", kTypeText, 10, Part::kAsIs},
-          {"B3", kTypeText, 10, Part::kAsIs},
-          {"B4", kTypeText, 10, Part::kAsIs}}},
-    };
-    return tables;
-}
-
-Value Carried(const Value& value, Part part) {
-    if (value.IsNull() || part == Part::kAsIs) return value;
+Value Carried(const Value& value, Carry part) {
+    if (value.IsNull() || part == Carry::kAsIs) return value;
     const DateTime t = value.AsDateTime();
-    return Value(part == Part::kDateOnly ? t.DatePart() : t.TimePart());
+    return Value(part == Carry::kDateOnly ? t.DatePart() : t.TimePart());
 }
 
 // "mdb\Para.mdb" as ("mdb\Para", ".mdb").
@@ -68,15 +34,15 @@ std::string TextFor(const std::string& dataSource) {
 void BuildDatabase(const std::string& dataSource, const std::vector<jet::Table>& tables) {
     CatalogCreate(TextFor(dataSource));
     Connection connection(TextFor(dataSource));
-    for (const auto& carried : CarriedTables()) {
+    for (const auto& carried : kParameterTables) {
         const jet::Table* old = nullptr;
         for (const auto& t : tables)
             if (EqualsAsciiNoCase(t.name, carried.name)) old = &t;
         if (!old) continue;  // the class's own table step makes and seeds it
-        TableDef def{carried.name};
+        TableDef def{std::string(carried.name)};
         std::vector<int> source;  // Jet column of each carried column, -1 for none
         for (const auto& c : carried.columns) {
-            def.AppendColumn(c.name, c.type, c.size);
+            def.AppendColumn(std::string(c.name), c.type, c.size);
             int found = -1;
             for (std::size_t i = 0; i < old->columns.size() && found < 0; ++i)
                 if (EqualsAsciiNoCase(old->columns[i].name, c.name)) found = static_cast<int>(i);
@@ -90,7 +56,7 @@ void BuildDatabase(const std::string& dataSource, const std::vector<jet::Table>&
                 if (source[k] < 0) continue;
                 try {
                     rows.Set(carried.columns[k].name,
-                             Carried(row[static_cast<std::size_t>(source[k])], carried.columns[k].part));
+                             Carried(row[static_cast<std::size_t>(source[k])], carried.columns[k].carry));
                 } catch (const StoreError& e) {
                     throw StoreError(FailureText(
                         "表" + Quoted(carried.name) + "的列" + Quoted(carried.columns[k].name) + "无法转换", e.what()));
@@ -132,7 +98,7 @@ std::vector<jet::Table> ReadCarriedTables(const std::string& name, const std::st
     std::vector<jet::Table> tables;
     try {
         const jet::Reader reader(bytes);
-        for (const auto& carried : CarriedTables())
+        for (const auto& carried : kParameterTables)
             if (auto t = reader.ReadTable(carried.name)) tables.push_back(std::move(*t));
     } catch (const jet::JetEncryptedError& e) {
         throw StoreError(

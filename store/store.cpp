@@ -298,15 +298,27 @@ sqlite3* Connection::Handle() const {
     return db_;
 }
 
-void TableDef::AppendColumn(std::string name, int type, int size) {
+void TableDef::AppendColumn(std::string name, int type, int size, Value defaultValue) {
     if (type != kTypeInteger && type != kTypeDate && type != kTypeText)
         throw StoreError(FailureText("列" + Quoted(name) + "的类型无效", "类型代码 " + std::to_string(type)));
     if (size < 0) throw StoreError(FailureText("列" + Quoted(name) + "的长度无效", std::to_string(size)));
     if (name.empty()) throw StoreError("列没有名称");
     for (const auto& c : columns_)
         if (EqualsAsciiNoCase(c.name, name)) throw StoreError("列" + Quoted(name) + "已经定义");
-    columns_.push_back({std::move(name), type, size});
+    columns_.push_back({std::move(name), type, size, std::move(defaultValue)});
 }
+
+namespace {
+
+// A column as CREATE TABLE and ALTER TABLE ... ADD COLUMN both declare it.
+std::string ColumnSql(const ColumnDef& c) {
+    std::string sql = QuoteIdentifier(c.name) + " " + DeclaredType(c.type);
+    if (c.type == kTypeText && c.size > 0)
+        sql += " CHECK (length(" + QuoteIdentifier(c.name) + ") <= " + std::to_string(c.size) + ")";
+    return sql;
+}
+
+}  // namespace
 
 void AppendTable(Connection& connection, const TableDef& table) {
     if (table.Columns().empty()) throw StoreError("表" + Quoted(table.Name()) + "没有列");
@@ -315,13 +327,46 @@ void AppendTable(Connection& connection, const TableDef& table) {
     for (const auto& c : table.Columns()) {
         if (!first) sql += ", ";
         first = false;
-        sql += QuoteIdentifier(c.name) + " " + DeclaredType(c.type);
-        if (c.type == kTypeText && c.size > 0)
-            sql += " CHECK (length(" + QuoteIdentifier(c.name) + ") <= " + std::to_string(c.size) + ")";
+        sql += ColumnSql(c);
     }
     sql += ")";
     Statement create(connection.Handle(), sql);
     create.Run("无法创建表" + Quoted(table.Name()));
+}
+
+void AddMissingColumns(Connection& connection, const TableDef& table) {
+    sqlite3* db = connection.Handle();
+    const std::string name = QuoteIdentifier(table.Name());
+    const auto missing = [&] {
+        Statement query(db, "SELECT * FROM " + name + " LIMIT 0");
+        std::vector<const ColumnDef*> columns;
+        for (const auto& c : table.Columns()) {
+            bool found = false;
+            for (int i = 0; i < sqlite3_column_count(query.get()); ++i)
+                found = found || EqualsAsciiNoCase(sqlite3_column_name(query.get(), i), c.name);
+            if (!found) columns.push_back(&c);
+        }
+        return columns;
+    };
+    if (missing().empty()) return;  // the usual case takes no write lock
+    Exec(db, "BEGIN IMMEDIATE", "无法开始写入表" + Quoted(table.Name()));
+    try {
+        // Asked again under the lock: another process may have added them.
+        for (const ColumnDef* c : missing()) {
+            Statement add(db, "ALTER TABLE " + name + " ADD COLUMN " + ColumnSql(*c));
+            add.Run("无法给表" + Quoted(table.Name()) + "添加列" + Quoted(c->name));
+            // The rows already there get the default; new rows still start
+            // empty, as they do in a table created whole.
+            if (c->defaultValue.IsNull()) continue;
+            Statement fill(db, "UPDATE " + name + " SET " + QuoteIdentifier(c->name) + " = ?");
+            fill.Bind(1, ConvertForColumn(c->defaultValue, c->type));
+            fill.Run("无法写入表" + Quoted(table.Name()) + "新添加的列" + Quoted(c->name));
+        }
+        Exec(db, "COMMIT", "无法保存对表" + Quoted(table.Name()) + "的修改");
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 long DeleteRows(Connection& connection, std::string_view table, std::string_view whereColumn, const Value& equals) {

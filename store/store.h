@@ -64,7 +64,8 @@ enum ColumnType : int { kTypeInteger = 3, kTypeDate = 7, kTypeText = 202 };
 struct ColumnDef {
     std::string name;
     int type;
-    int size;  // 0: the store's default width (no check)
+    int size;            // 0: the store's default width (no check)
+    Value defaultValue;  // what the rows already there get when the column is added later
 };
 
 class TableDef {
@@ -72,7 +73,7 @@ public:
     explicit TableDef(std::string name) : name_(std::move(name)) {}
     // Throws StoreError for a type code other than 3, 7 or 202, a negative
     // size, or a name used twice.
-    void AppendColumn(std::string name, int type, int size);
+    void AppendColumn(std::string name, int type, int size, Value defaultValue = {});
     const std::string& Name() const { return name_; }
     const std::vector<ColumnDef>& Columns() const { return columns_; }
 
@@ -83,6 +84,12 @@ private:
 
 // Creates the table; fails (StoreError) when a table of that name exists.
 void AppendTable(Connection& connection, const TableDef& table);
+
+// Adds to the existing table every column of `table` it lacks (names match
+// ignoring ASCII case), in one transaction, each column's default written
+// into the rows already there. A column added later thus never breaks an
+// older file. Throws StoreError; the table is then as it was.
+void AddMissingColumns(Connection& connection, const TableDef& table);
 
 // "Delete from <table> where <column> = <value>", the value bound as a
 // parameter, in one transaction: every such row goes, or none. Returns the

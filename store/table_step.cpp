@@ -3,6 +3,36 @@
 #include <optional>
 
 namespace dg::store {
+namespace {
+
+// The seed value of a column, as written; null for none and for the write's
+// own date and time, which a declaration cannot hold.
+Value ConstantSeed(const ColumnSpec& column) {
+    switch (column.seed.kind) {
+        case Seed::Kind::kText:
+            // A date column's literal is a time of day, written "hh:mm" ("6:00" as 06:00).
+            if (column.type == kTypeDate) return FormatHHMM(DateTime::Parse(column.seed.text).value());
+            return column.seed.text;
+        case Seed::Kind::kInteger: return column.seed.integer;
+        default: return {};
+    }
+}
+
+void AddSeedRow(Recordset& rows, const TableSpec& spec) {
+    const DateTime now = LocalNow();
+    rows.AddNew();
+    for (const auto& column : spec.columns) {
+        switch (column.seed.kind) {
+            case Seed::Kind::kNone: break;
+            case Seed::Kind::kWriteDate: rows.Set(column.name, now.DatePart()); break;
+            case Seed::Kind::kWriteTime: rows.Set(column.name, now.TimePart()); break;
+            default: rows.Set(column.name, ConstantSeed(column));
+        }
+    }
+    rows.Update();
+}
+
+}  // namespace
 
 void CreateTableWithSeed(std::string_view connectionText, std::string_view tableName,
                          const std::function<void(TableDef&)>& defineColumns,
@@ -19,7 +49,13 @@ void CreateTableWithSeed(std::string_view connectionText, std::string_view table
     try {
         AppendTable(*connection, table);
     } catch (const std::exception&) {
-        // The table exists already: its columns and rows stay as they are.
+        // The table exists already: its rows stay as they are, and the
+        // columns an older file lacks are added with their defaults.
+        try {
+            AddMissingColumns(*connection, table);
+        } catch (const std::exception&) {
+            // Left as it was: the table's users report what they miss.
+        }
     }
     try {
         Recordset rows(*connection, tableName);
@@ -27,6 +63,16 @@ void CreateTableWithSeed(std::string_view connectionText, std::string_view table
     } catch (const std::exception&) {
         // An unseeded table still works: its users add the rows they miss.
     }
+}
+
+void CreateTableWithSeed(std::string_view connectionText, const TableSpec& spec, const FailureReport& report) {
+    const auto defineColumns = [&spec](TableDef& table) {
+        for (const auto& column : spec.columns)
+            table.AppendColumn(std::string(column.name), column.type, column.size,
+                               spec.seedIsDefault ? ConstantSeed(column) : Value());
+    };
+    const auto seed = [&spec](Recordset& rows) { AddSeedRow(rows, spec); };
+    CreateTableWithSeed(connectionText, spec.name, defineColumns, seed, report);
 }
 
 }  // namespace dg::store

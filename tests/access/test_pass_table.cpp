@@ -83,9 +83,10 @@ TEST_F(PassTableTest, FailureBeforeTheAppendIsReportedOnceAndEndsTheStep) {
 }
 
 TEST_F(PassTableTest, FailuresFromTheAppendOnAreSkippedSilently) {
-    // A foreign tblPass without our columns: the append fails, the seed row
-    // cannot be written; neither is reported, nothing is half-written.
-    Sql("CREATE TABLE tblPass (other TEXT)");
+    // A foreign tblPass with a column the seed row leaves empty: the append
+    // fails, our columns are added, the seed row cannot be written; nothing
+    // is reported, no row is half-written.
+    Sql("CREATE TABLE tblPass (other TEXT NOT NULL)");
     EXPECT_TRUE(Create().empty());
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open_v2("mdb/Para.mdb", &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);

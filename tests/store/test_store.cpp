@@ -400,3 +400,34 @@ TEST_F(StoreTest, WorkingDirectoryWithChineseNamesHoldsTheDatabase) {
     sqlite3_finalize(s);
     sqlite3_close(db);
 }
+
+TEST_F(StoreTest, TableStepAddsTheColumnsAnOlderFileLacksWithTheirDefaults) {
+    MakeDatabase();
+    {
+        Connection c(kOpenConnectionString);
+        for (const TableSpec& spec : kParameterTables) {
+            TableDef old{std::string(spec.name)};  // the declaration without every second column
+            for (std::size_t k = 0; k < spec.columns.size(); k += 2)
+                old.AppendColumn(std::string(spec.columns[k].name), spec.columns[k].type, spec.columns[k].size);
+            AppendTable(c, old);
+            Recordset rows(c, spec.name);
+            rows.AddNew();
+            rows.Set(spec.columns[0].name, spec.columns[0].type == kTypeDate ? Value(DateTime{46000, 0}) : Value(3));
+            rows.Update();
+        }
+    }
+    for (const TableSpec& spec : kParameterTables) CreateTableWithSeed(kOpenConnectionString, spec, Reporter());
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    Connection c(kOpenConnectionString);
+    Recordset shifts(c, kClassTimeTable);
+    ASSERT_EQ(shifts.RecordCount(), 1);  // the plant's row, not a new seed row
+    EXPECT_EQ(shifts.Get(kColumnBanzhi), Value(3));
+    EXPECT_EQ(FormatHHMM(shifts.Get("Class3").AsDateTime()), "12:00");
+    EXPECT_EQ(shifts.Get("b3"), Value("丙班"));
+    EXPECT_TRUE(shifts.Get("B4").IsNull());  // a column that was there keeps its value
+    // tblPass's seed row is a first user, not defaults: its added columns start empty.
+    Recordset pass(c, kPassTable);
+    ASSERT_EQ(pass.RecordCount(), 1);
+    EXPECT_TRUE(pass.Get(kPassColumnPassword).IsNull());
+    EXPECT_TRUE(pass.Get(kPassColumnTime).IsNull());
+}
