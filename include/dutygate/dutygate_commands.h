@@ -7,8 +7,9 @@
 #ifndef DUTYGATE_DUTYGATE_COMMANDS_H
 #define DUTYGATE_DUTYGATE_COMMANDS_H
 
-/* A confirmed step: a login check made (Data names the level reached, 0 for
- * a failed check), a password changed, the shift settings saved. */
+/* A confirmed step: a login check made (Data names the level logged in after
+ * it, unchanged by a failed check), a password changed, the shift settings
+ * saved. */
 #define DG_COMMAND_CONFIRM 199
 /* A step left: the login dialog cancelled, a logout, the shift dialog closed. */
 #define DG_COMMAND_LEAVE 200
