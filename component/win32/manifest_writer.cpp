@@ -19,6 +19,7 @@
 
 #include "component/class_table.h"
 #include "component/guid.h"
+#include "component/win32/text_file.h"
 
 #ifndef DG_ASSEMBLY_VERSION
 #error "DG_ASSEMBLY_VERSION (four numbers, 1.0.0.0) must be defined"
@@ -74,21 +75,6 @@ std::string Manifest(const std::string& arch) {
     return text + "</assembly>\r\n";
 }
 
-bool Write(const char* path, const std::string& text) {
-    std::FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) {
-        std::perror(path);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (std::fclose(out) != 0 || !written) {
-        std::fprintf(stderr, "manifest_writer: writing %s failed\n", path);
-        std::remove(path);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +85,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: manifest_writer <output.manifest> [<host.exe.manifest>] [x86|amd64]\n");
         return 2;
     }
-    if (!Write(argv[1], Manifest(arch))) return 1;
-    return argc == 3 && !Write(argv[2], HostManifest(arch)) ? 1 : 0;
+    if (!dg::component::win32::WriteTextFile(argv[1], Manifest(arch))) return 1;
+    return argc == 3 && !dg::component::win32::WriteTextFile(argv[2], HostManifest(arch)) ? 1 : 0;
 }

@@ -22,6 +22,7 @@
 #include "component/class_table.h"
 #include "component/guid.h"
 #include "component/win32/class_keys.h"
+#include "component/win32/text_file.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ using namespace dg::component;
 using dg::component::win32::Content;
 using dg::component::win32::kClassKeys;
 using dg::component::win32::KeyRoot;
+using dg::component::win32::WriteTextFile;
 
 // The runtime's marshallers that the type library's registration names:
 // PSOAInterface for the dual interfaces, PSDispatch for the event interfaces.
@@ -198,8 +200,6 @@ std::string Wxs(unsigned libFlags) {
     return f.Text();
 }
 
-}  // namespace
-
 // The flags of the library as the runtime reads them from the file.
 bool LibFlags(const char* tlb, unsigned& flags) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, tlb, -1, nullptr, 0);
@@ -222,19 +222,7 @@ std::string ClassList() {
     return text;
 }
 
-bool WriteFile(const char* path, const std::string& text) {
-    std::FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) {
-        std::perror(path);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (std::fclose(out) != 0 || !written) {
-        std::perror(path);
-        return false;
-    }
-    return true;
-}
+}  // namespace
 
 int main(int argc, char** argv) {
     unsigned flags = 0;
@@ -246,6 +234,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "wix_writer: cannot read the type library %s\n", argv[2]);
         return 1;
     }
-    if (!WriteFile(argv[1], Wxs(flags))) return 1;
-    return argc == 4 && !WriteFile(argv[3], ClassList()) ? 1 : 0;
+    if (!WriteTextFile(argv[1], Wxs(flags))) return 1;
+    return argc == 4 && !WriteTextFile(argv[3], ClassList()) ? 1 : 0;
 }
