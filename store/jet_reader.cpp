@@ -300,7 +300,8 @@ std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariabl
 
 HeaderInfo ClassifyHeader(std::string_view head) {
     HeaderInfo info;
-    if (head.size() <= kVersionOffset || std::memcmp(head.data() + kEngineNameOffset, kEngineName, sizeof kEngineName) != 0)
+    if (head.size() <= kVersionOffset ||
+        std::memcmp(head.data() + kEngineNameOffset, kEngineName, sizeof kEngineName) != 0)
         return info;
     info.version = static_cast<unsigned char>(head[kVersionOffset]);
     info.kind = info.version == 0 ? FileKind::kJet3 : info.version == 1 ? FileKind::kJet4 : FileKind::kNewer;
@@ -388,8 +389,7 @@ File::File(std::string bytes) : bytes_(std::move(bytes)) {
 const unsigned char* File::Page(std::uint32_t page, const Where& what, std::string_view suffix) const {
     if (page >= pageCount_)
         throw JetError(what.Text() + std::string(suffix) + " names page " + std::to_string(page) +
-                       ", but the file has only " + std::to_string(pageCount_) +
-                       " pages: it is truncated or damaged");
+                       ", but the file has only " + std::to_string(pageCount_) + " pages: it is truncated or damaged");
     return reinterpret_cast<const unsigned char*>(bytes_.data()) + static_cast<std::size_t>(page) * kPageSize;
 }
 
@@ -451,8 +451,8 @@ std::vector<std::uint32_t> File::DataPages(const Definition& def) const {
     const std::size_t rows = U16(p + kRowCountOffset);
     const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
     if (rowNumber >= rows || rowsEnd > kPageSize)
-        throw JetError(where.Text() + ": its usage map, row " + std::to_string(rowNumber) + " of " +
-                       PageText(mapPage) + ", does not exist");
+        throw JetError(where.Text() + ": its usage map, row " + std::to_string(rowNumber) + " of " + PageText(mapPage) +
+                       ", does not exist");
     const std::size_t start = U16(p + kRowTableOffset + 2 * rowNumber) & kRowOffsetMask;
     const std::size_t end = rowNumber == 0 ? kPageSize
                                            : U16(p + kRowTableOffset + 2 * (rowNumber - 1)) & kRowOffsetMask;
@@ -535,8 +535,8 @@ RowSlot File::FollowForwarding(const Definition& def, RowSlot slot, std::uint32_
     const unsigned firstRow = row;
     for (int hop = 0; (slot.raw & kRowForwarded) != 0; ++hop) {
         if (hop == kMaxForwardHops)
-            throw JetError(where.Text() + ": the moved row " + std::to_string(firstRow) + " of " +
-                           PageText(firstPage) + " forwards more than " + std::to_string(kMaxForwardHops) + " times");
+            throw JetError(where.Text() + ": the moved row " + std::to_string(firstRow) + " of " + PageText(firstPage) +
+                           " forwards more than " + std::to_string(kMaxForwardHops) + " times");
         const auto target = ForwardTarget(slot, RowAt{where, page, row});
         page = target.first;
         row = target.second;
@@ -573,8 +573,8 @@ std::vector<std::vector<Value>> File::ReadRows(const Definition& def) const {
             std::uint32_t atPage = page;
             unsigned atRow = row;
             const RowSlot s = FollowForwarding(def, first, atPage, atRow);
-            out.push_back(
-                DecodeRow(def.columns, def.hasVariable, s.page + s.start, s.end - s.start, RowAt{where, atPage, atRow}));
+            out.push_back(DecodeRow(def.columns, def.hasVariable, s.page + s.start, s.end - s.start,
+                                    RowAt{where, atPage, atRow}));
         }
     }
     return out;
@@ -590,8 +590,7 @@ std::vector<CatalogEntry> ReadCatalog(const File& file) {
         if (EqualsAsciiNoCase(n, "Type")) type = static_cast<int>(i);
         if (EqualsAsciiNoCase(n, "Flags")) flags = static_cast<int>(i);
     }
-    if (id < 0 || name < 0 || type < 0)
-        throw JetError(def.Place().Text() + " lacks its Id, Name or Type column");
+    if (id < 0 || name < 0 || type < 0) throw JetError(def.Place().Text() + " lacks its Id, Name or Type column");
     std::vector<CatalogEntry> entries;
     for (const auto& row : file.ReadRows(def)) {
         const auto* t = std::get_if<std::int64_t>(&row[static_cast<std::size_t>(type)].Raw());
@@ -600,8 +599,8 @@ std::vector<CatalogEntry> ReadCatalog(const File& file) {
         if (!t || !i || !n) continue;
         const std::int64_t* f = flags < 0 ? nullptr
                                           : std::get_if<std::int64_t>(&row[static_cast<std::size_t>(flags)].Raw());
-        entries.push_back({*n, static_cast<std::uint32_t>(*i) & kCatalogIdPageMask, *t,
-                           f ? static_cast<std::uint32_t>(*f) : 0});
+        entries.push_back(
+            {*n, static_cast<std::uint32_t>(*i) & kCatalogIdPageMask, *t, f ? static_cast<std::uint32_t>(*f) : 0});
     }
     return entries;
 }

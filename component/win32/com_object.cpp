@@ -239,8 +239,8 @@ private:
     ComRef<ComObject> owner_;
 };
 
-class ComObject final : public Counted<ComObject, DualInterface, IConnectionPointContainer, IProvideClassInfo2,
-                                       ISupportErrorInfo> {
+class ComObject final
+    : public Counted<ComObject, DualInterface, IConnectionPointContainer, IProvideClassInfo2, ISupportErrorInfo> {
 public:
     ComObject(const ClassInfo& cls, Object* core, ComRef<ITypeInfo> dispatchInfo, ComRef<ITypeInfo> vtableInfo)
         : cls_(cls), core_(core), dispatchInfo_(std::move(dispatchInfo)), vtableInfo_(std::move(vtableInfo)) {

@@ -71,8 +71,8 @@ public:
     // A string value; no name: the key's default value.
     void Value(const std::string& key, const char* name, const std::string& value, bool keyPath = false) {
         Line("<RegistryValue Root=\"HKLM\" Key=\"" + Escape(key) + "\"" +
-             (name ? " Name=\"" + Escape(name) + "\"" : std::string()) + " Type=\"string\" Value=\"" +
-             Escape(value) + "\"" + (keyPath ? " KeyPath=\"yes\"" : "") + "/>");
+             (name ? " Name=\"" + Escape(name) + "\"" : std::string()) + " Type=\"string\" Value=\"" + Escape(value) +
+             "\"" + (keyPath ? " KeyPath=\"yes\"" : "") + "/>");
     }
     // A key with no value of its own, made on install and removed on uninstall.
     void BareKey(const std::string& key) {
@@ -105,8 +105,8 @@ std::string ContentText(Content content, const ClassInfo& cls, const std::string
 // The class keys of one root, as registering the DLL writes them.
 void ClassEntries(Fragment& f, KeyRoot root, const std::string& serverPath) {
     for (const ClassInfo& cls : Classes()) {
-        const std::string base =
-            kClassesKey + (root == KeyRoot::kClass ? "CLSID\\" + FormatGuid(*cls.clsid) : std::string(cls.progid));
+        const std::string base = kClassesKey + (root == KeyRoot::kClass ? "CLSID\\" + FormatGuid(*cls.clsid)
+                                                                        : std::string(cls.progid));
         for (const auto& spec : kClassKeys) {
             if (spec.root != root) continue;
             if (spec.content == Content::kNone)

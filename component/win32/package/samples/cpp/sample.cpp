@@ -31,8 +31,8 @@ void Print(const std::wstring& text) {
         WriteConsoleW(out, text.c_str(), static_cast<DWORD>(text.size()), &n, nullptr);
         return;
     }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
     if (size <= 0) return;
     std::string bytes(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
