@@ -21,8 +21,9 @@ enum class CloseOrigin {
 };
 
 namespace detail {
+struct FormCore;   // ui/form_core.h
 struct FormState;  // owned by the toolkit implementation
-}
+}  // namespace detail
 
 class Form {
 public:
@@ -81,6 +82,7 @@ protected:
     virtual void OnUnload() {}
 
 private:
+    friend struct detail::FormCore;
     friend struct detail::FormState;
     std::string objectName_;
     std::unique_ptr<detail::FormState> state_;

@@ -164,7 +164,8 @@ void SetUpOnce(QApplication* app) {
     // and popups or message boxes (another window) do not count.
     QObject::connect(app, &QApplication::focusChanged, app, [](QWidget* old, QWidget* now) {
         // The default border follows the focus within a form.
-        if (auto* dialog = now ? dynamic_cast<qt::FormDialog*>(now->window()) : nullptr) qt::FollowFocus(dialog->form);
+        auto* dialog = now ? dynamic_cast<qt::FormDialog*>(now->window()) : nullptr;
+        if (dialog && dialog->form) dialog->form->FollowFocus();
         auto* box = dynamic_cast<qt::LineEdit*>(old);
         if (!box || !now || now->window() != box->window()) return;
         auto control = box->control.lock();
@@ -247,7 +248,7 @@ namespace qt {
 // Called when a form window goes: ends a ProcessEvents() wait early once no
 // dialog window is left.
 void FormWindowGone() {
-    if (g_pumpLoop && OpenFormDialogs().empty()) g_pumpLoop->quit();
+    if (g_pumpLoop && detail::OpenForms().empty()) g_pumpLoop->quit();
 }
 }  // namespace qt
 
@@ -262,10 +263,10 @@ int ProcessEvents(int maxMs) {
     QObject::connect(&deadline, &QTimer::timeout, &loop, [&loop] { loop.quit(); });
     deadline.start(maxMs > 0 ? maxMs : 0);
     QEventLoop* outer = g_pumpLoop;
-    g_pumpLoop = maxMs > 0 && !qt::OpenFormDialogs().empty() ? &loop : nullptr;
+    g_pumpLoop = maxMs > 0 && !detail::OpenForms().empty() ? &loop : nullptr;
     loop.exec();
     g_pumpLoop = outer;
-    return static_cast<int>(qt::OpenFormDialogs().size());
+    return static_cast<int>(detail::OpenForms().size());
 }
 
 }  // namespace dg::ui

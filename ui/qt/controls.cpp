@@ -142,19 +142,12 @@ QStyle* StarPasswordStyle() {
 namespace {
 
 QWidget* Widget(const std::shared_ptr<ControlState>& state, const char* what) {
-    if (!state) throw UiError(kStatusFail, FailureText("控件句柄不指向任何控件", what));
-    if (!state->widget)
-        throw UiError(kStatusFail, FailureText("控件" + Quoted(state->name) + "不存在（它所在的窗体没有加载）", what));
-    qt::RequireGuiThread();
-    return state->widget;
+    return detail::RequireControl(state, what).widget;
 }
 
 template <typename W>
 W* As(const std::shared_ptr<ControlState>& state, Kind kind, const char* what) {
-    QWidget* widget = Widget(state, what);
-    if (state->kind != kind)
-        throw UiError(kStatusInvalidArg, FailureText("控件" + Quoted(state->name) + "的类型不对", what));
-    return static_cast<W*>(widget);
+    return static_cast<W*>(detail::RequireControl(state, kind, what).widget.data());
 }
 
 qt::FormDialog* DialogOf(const std::shared_ptr<ControlState>& state) {
@@ -220,10 +213,6 @@ void ApplyLook(QWidget* widget, const Look& look, Kind kind) {
     }
 }
 
-std::string ControlName(const Place& place) {
-    return place.index >= 0 ? place.name + "_" + std::to_string(place.index) : place.name;
-}
-
 // Shows `text` in a combo box: the matching item, or the text alone.
 void ShowComboText(ControlState& state, QComboBox* combo, std::string_view text) {
     const QString wanted = qt::ToQ(text);
@@ -248,21 +237,11 @@ namespace {
 template <typename W>
 W* CreateWidget(detail::FormState& form, const Place& place, Kind kind, const Look& look,
                 std::shared_ptr<ControlState>& out, const char* what) {
-    qt::FormDialog* dialog = form.RequireDialog(what);
-    QWidget* parent = dialog;
-    if (place.parent) {
-        const auto& frame = place.parent->State();
-        if (!frame || !frame->widget || frame->form != &form || frame->kind != Kind::Frame)
-            throw UiError(kStatusInvalidArg,
-                          FailureText(Quoted(ControlName(place)) + "的父控件不是本窗体上已加载的框架", what));
-        parent = frame->widget;
-    }
+    QWidget* parent = form.RequireDialog(what);
+    if (const ControlState* frame = detail::RequireParentFrame(form, place, what)) parent = frame->widget;
     auto* widget = new W(parent);
-    out = std::make_shared<ControlState>();
-    out->kind = kind;
-    out->name = ControlName(place);
+    out = form.NewControl(place, kind);
     out->widget = widget;
-    out->form = &form;
     widget->setObjectName(qt::ToQ(out->name));
     // Relative to the form's client area, or to the frame's own corner.
     widget->setGeometry(qt::TwipsToPixels(place.rect.left), qt::TwipsToPixels(place.rect.top),
@@ -344,7 +323,7 @@ ComboBox Form::AddComboBox(const Place& place, const std::vector<std::string>& i
 }
 
 UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& look) {
-    detail::RequireNewLimits(lower, upper, ControlName(place));
+    detail::RequireNewLimits(lower, upper, detail::ControlName(place));
     std::shared_ptr<ControlState> state;
     auto* spinner = CreateWidget<qt::UpDownWidget>(*state_, place, Kind::UpDown, look, state, "AddUpDown");
     spinner->lower = lower;
@@ -356,13 +335,6 @@ UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& loo
 }
 
 // --- Control ---------------------------------------------------------------
-
-bool Control::Valid() const { return state_ && state_->widget; }
-
-std::string Control::ObjectName() const {
-    Widget(state_, "ObjectName");
-    return state_->name;
-}
 
 void Control::SetEnabled(bool enabled) { Widget(state_, "SetEnabled")->setEnabled(enabled); }
 
@@ -379,7 +351,7 @@ std::string Control::ToolTip() const { return qt::FromQ(Widget(state_, "ToolTip"
 void Control::SetFocus() {
     QWidget* widget = Widget(state_, "SetFocus");
     // Before the first show this names the control that opens with the focus.
-    if (state_->form && !widget->window()->isVisible()) state_->form->focusSetByCode = true;
+    if (state_->form && !widget->window()->isVisible()) state_->form->focusByCode = state_;
     widget->setFocus(Qt::OtherFocusReason);
 }
 
@@ -406,10 +378,6 @@ void Button::SetCaption(std::string_view caption) {
 std::string Button::Caption() const {
     return qt::FromQ(As<QPushButton>(state_, Kind::Button, "Button::Caption")->text());
 }
-void Button::OnClick(std::function<void()> handler) {
-    As<QPushButton>(state_, Kind::Button, "Button::OnClick");
-    state_->click.Connect(std::move(handler));
-}
 
 // --- TextBox ----------------------------------------------------------------
 
@@ -432,16 +400,6 @@ void TextBox::SetPasswordMask(bool masked) {
     // rather than a style sheet: a style sheet would cut the box off from the
     // form's font.
     box->setStyle(masked ? qt::StarPasswordStyle() : nullptr);
-}
-
-void TextBox::OnChange(std::function<void()> handler) {
-    As<QLineEdit>(state_, Kind::TextBox, "TextBox::OnChange");
-    state_->change.Connect(std::move(handler));
-}
-
-void TextBox::OnLostFocus(std::function<void()> handler) {
-    As<QLineEdit>(state_, Kind::TextBox, "TextBox::OnLostFocus");
-    state_->lostFocus.Connect(std::move(handler));
 }
 
 void TextBox::SelectAll() {
@@ -481,11 +439,6 @@ void ComboBox::SetText(std::string_view text) {
     ShowComboText(*state_, As<QComboBox>(state_, Kind::ComboBox, "ComboBox::SetText"), text);
 }
 
-void ComboBox::OnClick(std::function<void()> handler) {
-    As<QComboBox>(state_, Kind::ComboBox, "ComboBox::OnClick");
-    state_->click.Connect(std::move(handler));
-}
-
 // --- UpDown -------------------------------------------------------------------
 
 int UpDown::Value() const { return As<qt::UpDownWidget>(state_, Kind::UpDown, "UpDown::Value")->value; }
@@ -507,10 +460,5 @@ void UpDown::SetRange(int lower, int upper) {
 int UpDown::Lower() const { return As<qt::UpDownWidget>(state_, Kind::UpDown, "UpDown::Lower")->lower; }
 
 int UpDown::Upper() const { return As<qt::UpDownWidget>(state_, Kind::UpDown, "UpDown::Upper")->upper; }
-
-void UpDown::OnChange(std::function<void()> handler) {
-    As<qt::UpDownWidget>(state_, Kind::UpDown, "UpDown::OnChange");
-    state_->change.Connect(std::move(handler));
-}
 
 }  // namespace dg::ui

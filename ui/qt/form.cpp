@@ -19,33 +19,15 @@
 #include "ui/qt/internal.h"
 
 namespace dg::ui {
-namespace qt {
-namespace {
-
-// Loaded forms on the GUI thread.
-std::vector<detail::FormState*>& LoadedForms() {
-    static std::vector<detail::FormState*> forms;
+namespace detail {
+// Loaded forms: all on the GUI thread.
+std::vector<FormState*>& LoadedForms() {
+    static std::vector<FormState*> forms;
     return forms;
 }
+}  // namespace detail
 
-void Unregister(detail::FormState* form) {
-    auto& forms = LoadedForms();
-    forms.erase(std::remove(forms.begin(), forms.end(), form), forms.end());
-}
-
-std::uint64_t g_showCounter = 0;
-
-}  // namespace
-
-std::vector<FormDialog*> OpenFormDialogs() {
-    std::vector<FormDialog*> open;
-    for (detail::FormState* form : LoadedForms()) {
-        if (form->dialog && form->dialog->isVisible()) open.push_back(form->dialog);
-    }
-    std::sort(open.begin(), open.end(),
-              [](const FormDialog* a, const FormDialog* b) { return a->showSerial > b->showSerial; });
-    return open;
-}
+namespace qt {
 
 DialogScope::DialogScope(FormDialog* dialog, bool deleteNow) : dialog_(dialog), deleteNow_(deleteNow) {
     if (dialog) ++dialog->busy;
@@ -102,7 +84,7 @@ FormDialog::~FormDialog() {
 }
 
 void FormDialog::showEvent(QShowEvent* event) {
-    showSerial = ++g_showCounter;
+    if (form) form->MarkShown();
     QDialog::showEvent(event);
 }
 
@@ -136,26 +118,6 @@ void FormDialog::reject() {
     });
 }
 
-void FollowFocus(detail::FormState* form) {
-    if (!form || !form->dialog) return;
-    QWidget* focus = form->dialog->focusWidget();
-    QPushButton* carrier = nullptr;
-    for (const auto& control : form->controls) {
-        if (control->kind == detail::ControlState::Kind::Button && control->widget && control->widget == focus)
-            carrier = static_cast<QPushButton*>(control->widget.data());
-    }
-    if (!carrier) {
-        if (auto def = form->defaultButton.lock(); def && def->widget)
-            carrier = static_cast<QPushButton*>(def->widget.data());
-    }
-    for (const auto& control : form->controls) {
-        if (control->kind != detail::ControlState::Kind::Button || !control->widget) continue;
-        auto* button = static_cast<QPushButton*>(control->widget.data());
-        if (button != carrier) button->setDefault(false);
-    }
-    if (carrier) carrier->setDefault(true);
-}
-
 void FormDialog::keyPressEvent(QKeyEvent* event) {
     const bool plain = event->modifiers() == Qt::NoModifier ||
                        (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
@@ -163,21 +125,21 @@ void FormDialog::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
+    const auto press = [](detail::ControlState* target) {
+        auto* button = static_cast<QPushButton*>(target->widget.data());
+        if (button->isEnabled() && button->isVisible()) button->click();
+    };
     if (event->key() == Qt::Key_Escape) {
         event->accept();
-        // Only a cancel button answers Esc: a form without one stays open
-        // with whatever the operator has typed.
-        if (auto cancel = form->cancelButton.lock(); cancel && cancel->widget) {
-            auto* button = static_cast<QPushButton*>(cancel->widget.data());
-            if (button->isEnabled() && button->isVisible()) button->click();
-        }
+        if (detail::ControlState* cancel = form->ButtonForEscape()) press(cancel);
         return;
     }
+    // A focused button has answered Enter itself (PushButton): here only the
+    // default button is left.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto def = form->defaultButton.lock(); def && def->widget) {
+        if (detail::ControlState* def = form->ButtonForEnter(nullptr)) {
             event->accept();
-            auto* button = static_cast<QPushButton*>(def->widget.data());
-            if (button->isEnabled() && button->isVisible()) button->click();
+            press(def);
             return;
         }
     }
@@ -188,37 +150,20 @@ void FormDialog::keyPressEvent(QKeyEvent* event) {
 
 namespace detail {
 
-FormState::~FormState() {
-    if (loaded) TearDown();
-    qt::Unregister(this);
-}
+bool FormState::Visible() const { return dialog && dialog->isVisible(); }
+
+void FormState::RequireThread(const char*) const { qt::RequireGuiThread(); }
 
 qt::FormDialog* FormState::RequireDialog(const char* what) const {
-    if (!loaded || !dialog)
-        throw UiError(kStatusFail, FailureText("窗体" + Quoted(owner->ObjectName()) + "没有加载", what));
-    qt::RequireGuiThread();
+    RequireLoaded(*this, what);
     return dialog;
 }
 
 void FormState::TearDown() {
     if (!loaded) return;
-    loaded = false;
-    closing = false;
-    focusSetByCode = false;
-    centred = false;
     qt::FormDialog* window = dialog;
     dialog = nullptr;
-    // Controls first, so that no notification reaches the form while the
-    // window hides (the focus leaving a text box, for one).
-    for (auto& control : controls) {
-        control->widget = nullptr;
-        control->form = nullptr;
-    }
-    controls.clear();
-    tabOrder.clear();
-    defaultButton.reset();
-    cancelButton.reset();
-    qt::Unregister(this);
+    for (const auto& control : LetControlsGo()) control->widget = nullptr;
     if (!window) return;
     window->form = nullptr;
     if (QThread::currentThread() != window->thread()) {
@@ -242,10 +187,8 @@ void FormState::TearDown() {
 }
 
 void FormState::PrepareFocus() {
-    if (focusSetByCode || !dialog) return;
-    for (const auto& weak : tabOrder) {
-        auto control = weak.lock();
-        if (!control || !control->widget) continue;
+    if (!focusByCode.expired() || !dialog) return;
+    for (ControlState* control : FocusRing()) {
         QWidget* widget = control->widget;
         if (widget->isEnabled() && !widget->isHidden() && (widget->focusPolicy() & Qt::TabFocus)) {
             widget->setFocus(Qt::TabFocusReason);
@@ -264,9 +207,29 @@ void FormState::PlaceWindow() {
     dialog->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
 }
 
-}  // namespace detail
+void FormState::FollowFocus() {
+    if (!dialog) return;
+    ControlState* focused = nullptr;
+    for (const auto& control : controls) {
+        if (control->widget && control->widget == dialog->focusWidget()) focused = control.get();
+    }
+    const ControlState* carrier = ButtonForEnter(focused);
+    for (const auto& control : controls) {
+        if (control->kind == ControlKind::Button && control->widget)
+            static_cast<QPushButton*>(control->widget.data())->setDefault(control.get() == carrier);
+    }
+}
 
-bool Form::Visible() const { return state_->loaded && state_->dialog && state_->dialog->isVisible(); }
+void FormState::ApplyTabOrder() {
+    QWidget* previous = nullptr;
+    for (const auto& weak : tabOrder) {
+        QWidget* widget = weak.lock()->widget;
+        if (previous) QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+}  // namespace detail
 
 void Form::Load() {
     EnsureGui();
@@ -275,10 +238,7 @@ void Form::Load() {
     window->setObjectName(qt::ToQ(objectName_));
     window->setWindowTitle(qt::ToQ(objectName_));
     state_->dialog = window;
-    state_->loaded = true;
-    state_->closing = false;
-    state_->focusSetByCode = false;
-    qt::LoadedForms().push_back(state_.get());
+    state_->BeginLoad();
 
     const std::weak_ptr<char> watch = state_->alive;
     qt::DialogScope scope(window, true);
@@ -364,50 +324,6 @@ void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
         window->setPalette(palette);
         window->setAutoFillBackground(true);
     }
-}
-
-void Form::SetCentred(bool centred) {
-    state_->RequireDialog("SetCentred");
-    state_->centred = centred;
-}
-
-void Form::SetTabOrder(const std::vector<const Control*>& order) {
-    state_->RequireDialog("SetTabOrder");
-    state_->tabOrder.clear();
-    QWidget* previous = nullptr;
-    for (const Control* control : order) {
-        if (!control || !control->State() || !control->State()->widget || control->State()->form != state_.get())
-            throw UiError(kStatusInvalidArg,
-                          FailureText("每个控件都必须是窗体" + Quoted(objectName_) + "上已加载的控件", "SetTabOrder"));
-        state_->tabOrder.push_back(control->State());
-        QWidget* widget = control->State()->widget;
-        if (previous) QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
-}
-
-namespace {
-QPushButton* RequireButtonOf(detail::FormState& form, const Button& button, const char* what) {
-    const auto& state = button.State();
-    if (!state || !state->widget || state->form != &form || state->kind != detail::ControlState::Kind::Button)
-        throw UiError(kStatusInvalidArg,
-                      FailureText("不是窗体" + Quoted(form.owner->ObjectName()) + "上已加载的按钮", what));
-    return static_cast<QPushButton*>(state->widget.data());
-}
-}  // namespace
-
-void Form::SetDefaultButton(const Button& button) {
-    state_->RequireDialog("SetDefaultButton");
-    QPushButton* widget = RequireButtonOf(*state_, button, "SetDefaultButton");
-    (void)widget;
-    state_->defaultButton = button.State();
-    qt::FollowFocus(state_.get());
-}
-
-void Form::SetCancelButton(const Button& button) {
-    state_->RequireDialog("SetCancelButton");
-    RequireButtonOf(*state_, button, "SetCancelButton");
-    state_->cancelButton = button.State();
 }
 
 }  // namespace dg::ui

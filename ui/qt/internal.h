@@ -1,6 +1,6 @@
 #pragma once
 // Shared between the Qt implementation files of ui/ and the test driver.
-// Nothing outside ui/qt/ includes this header.
+// Outside ui/qt/ only ui/toolkit_state.h includes this header.
 #include <QColor>
 #include <QDialog>
 #include <QGroupBox>
@@ -22,6 +22,7 @@
 #include "ui/errors.h"
 #include "ui/event.h"
 #include "ui/form.h"
+#include "ui/form_core.h"
 #include "ui/message_box.h"
 #include "ui/message_hooks.h"
 
@@ -144,7 +145,6 @@ public:
     int busy = 0;             // active handler scopes and exec() calls
     bool doomed = false;      // delete once busy drops to 0
     bool inExec = false;
-    std::uint64_t showSerial = 0;  // larger: shown more recently
 
     void reject() override;
 
@@ -154,12 +154,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 };
 
-// Gives the default border to the focused push button of the form, or else
-// to the form's default button.
-void FollowFocus(detail::FormState* form);
-
-// Open (loaded and visible) form windows, the most recently shown first.
-std::vector<FormDialog*> OpenFormDialogs();
 // Told by a form whose window goes (ends a ProcessEvents() wait early).
 void FormWindowGone();
 
@@ -172,42 +166,28 @@ void SetMessageHooks(const MessageHooks& hooks);
 
 namespace dg::ui::detail {
 
-struct ControlState {
-    enum class Kind { Label, Frame, Button, TextBox, ComboBox, UpDown };
-    Kind kind = Kind::Label;
-    std::string name;           // the widget's objectName
-    QPointer<QWidget> widget;   // null once the form has unloaded
-    FormState* form = nullptr;  // null once the form has unloaded
-    ui::Event<> click;          // Button, ComboBox (a choice from the list)
-    ui::Event<> change;         // TextBox, UpDown
-    ui::Event<> lostFocus;      // TextBox
-    std::string comboText;      // ComboBox: text shown when it is no item
+struct ControlState : ControlCore {
+    QPointer<QWidget> widget;  // null once the form has unloaded
+    bool HasWindow() const { return !widget.isNull(); }
 };
 
-struct FormState {
-    explicit FormState(Form* owner) : owner(owner), alive(std::make_shared<char>(0)) {}
+struct FormState : FormCore {
+    using FormCore::FormCore;
     ~FormState();
 
-    Form* owner;
-    std::shared_ptr<char> alive;  // watched (weakly) across handler calls
-    bool loaded = false;
-    bool closing = false;         // a close is being decided or carried out
-    bool focusSetByCode = false;  // SetFocus before the first show
     qt::FormDialog* dialog = nullptr;
-    std::vector<std::shared_ptr<ControlState>> controls;
-    std::vector<std::weak_ptr<ControlState>> tabOrder;
-    std::weak_ptr<ControlState> defaultButton;
-    std::weak_ptr<ControlState> cancelButton;
-    bool centred = false;
 
-    // Asks OnQueryUnload, then runs OnUnload and destroys the window. Returns
-    // true when the form is no longer loaded (or no longer exists).
-    bool RequestClose(CloseOrigin origin);
+    bool HasWindow() const { return dialog != nullptr; }
+    bool Visible() const;
+    void RequireThread(const char* what) const;
     // Lets the window go without running any handler.
     void TearDown();
     // Focus on the first control in tab order that can take it.
     void PrepareFocus();
     void PlaceWindow();
+    // Gives the default border to ButtonForEnter(the focused control).
+    void FollowFocus();
+    void ApplyTabOrder();
     qt::FormDialog* RequireDialog(const char* what) const;
 };
 

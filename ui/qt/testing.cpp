@@ -73,10 +73,17 @@ QMessageBox* OpenMessageBox() {
     return found;
 }
 
+// The windows of the open forms, the most recently shown first.
+std::vector<qt::FormDialog*> OpenDialogs() {
+    std::vector<qt::FormDialog*> dialogs;
+    for (detail::FormState* form : detail::OpenForms()) dialogs.push_back(form->dialog);
+    return dialogs;
+}
+
 // The named control in the open forms, the most recently shown form first.
 QWidget* FindControl(const std::string& name) {
     const QString wanted = qt::ToQ(name);
-    for (qt::FormDialog* dialog : qt::OpenFormDialogs()) {
+    for (qt::FormDialog* dialog : OpenDialogs()) {
         if (auto* widget = dialog->findChild<QWidget*>(wanted)) return widget;
     }
     return nullptr;
@@ -84,7 +91,7 @@ QWidget* FindControl(const std::string& name) {
 
 qt::FormDialog* FindForm(const std::string& formName) {
     const QString wanted = qt::ToQ(formName);
-    for (qt::FormDialog* dialog : qt::OpenFormDialogs()) {
+    for (qt::FormDialog* dialog : OpenDialogs()) {
         if (dialog->objectName() == wanted) return dialog;
     }
     return nullptr;
@@ -126,7 +133,7 @@ void SetUpDriver() {
 void RunNext() {
     Driver& d = D();
     if (d.actions.empty()) return;
-    const auto forms = qt::OpenFormDialogs();
+    const auto forms = OpenDialogs();
     QMessageBox* box = OpenMessageBox();
     if (forms.empty() && !box) return;  // wait for the next form to show
 
@@ -168,7 +175,7 @@ void RunNext() {
 void Queue(std::string what, std::function<Outcome()> run) {
     SetUpDriver();
     D().actions.push_back(Action{std::move(what), std::move(run), std::nullopt});
-    if (!qt::OpenFormDialogs().empty() || OpenMessageBox()) Kick();
+    if (!OpenDialogs().empty() || OpenMessageBox()) Kick();
 }
 
 // Runs `act` on the named control of type W, retrying while it is not there.
@@ -320,7 +327,7 @@ void SpinDown(const std::string& control) { QueueSpin(control, false); }
 
 void CloseFromFrame() {
     Queue("CloseFromFrame", [] {
-        const auto forms = qt::OpenFormDialogs();
+        const auto forms = OpenDialogs();
         if (forms.empty() || !forms.front()->windowHandle()) return Outcome::Retry;
         // What the window system does when the frame's close button is
         // pressed: a close event to the form's window (QWindow), which hands
@@ -334,7 +341,7 @@ void CloseFromFrame() {
 
 void EndSession() {
     Queue("EndSession", [] {
-        const auto forms = qt::OpenFormDialogs();
+        const auto forms = OpenDialogs();
         if (forms.empty()) return Outcome::Retry;
         // What the application does when the session ends: a close event that
         // does not come from the window system (QApplication::closeAllWindows).
@@ -376,7 +383,7 @@ bool FormOpen(const std::string& formName) {
 std::vector<std::string> OpenForms() {
     std::vector<std::string> names;
     if (!QCoreApplication::instance()) return names;
-    for (qt::FormDialog* dialog : qt::OpenFormDialogs()) names.push_back(qt::FromQ(dialog->objectName()));
+    for (qt::FormDialog* dialog : OpenDialogs()) names.push_back(qt::FromQ(dialog->objectName()));
     return names;
 }
 
@@ -438,7 +445,7 @@ std::string FocusedControl() {
     if (!QCoreApplication::instance()) return {};
     QWidget* focus = QApplication::focusWidget();
     if (!focus) {
-        const auto forms = qt::OpenFormDialogs();
+        const auto forms = OpenDialogs();
         if (forms.empty()) return {};
         focus = forms.front()->focusWidget();
     }

@@ -23,22 +23,11 @@ using Kind = ControlState::Kind;
 namespace {
 
 HWND Window(const std::shared_ptr<ControlState>& state, const char* what) {
-    if (!state) throw UiError(kStatusFail, FailureText("控件句柄不指向任何控件", what));
-    if (!state->hwnd || !state->form)
-        throw UiError(kStatusFail, FailureText("控件" + Quoted(state->name) + "不存在（它所在的窗体没有加载）", what));
-    win32::RequireThread(state->form->thread, what);
-    return state->hwnd;
+    return detail::RequireControl(state, what).hwnd;
 }
 
 HWND As(const std::shared_ptr<ControlState>& state, Kind kind, const char* what) {
-    HWND hwnd = Window(state, what);
-    if (state->kind != kind)
-        throw UiError(kStatusInvalidArg, FailureText("控件" + Quoted(state->name) + "的类型不对", what));
-    return hwnd;
-}
-
-std::string ControlName(const Place& place) {
-    return place.index >= 0 ? place.name + "_" + std::to_string(place.index) : place.name;
+    return detail::RequireControl(state, kind, what).hwnd;
 }
 
 // Shows `text` in a combo box: the matching item (exact, case-sensitive), or
@@ -54,10 +43,6 @@ void ShowComboText(ControlState& state, std::string_view text) {
     }
     state.comboText = std::string(text);
     SendMessageW(state.hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-}
-
-HFONT MakeFont(const detail::FormState& form, const Look& look) {
-    return win32::MakeSongFont(look.fontPoints.value_or(form.fontPoints), look.bold);
 }
 
 // A change made by code notifies as the operator's would; a handler's failure
@@ -140,22 +125,15 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
                                             const char* what, int extraHeight = 0) {
     HWND parent = form.RequireWindow(what);
     Twips rect = place.rect;
-    if (place.parent) {
-        const auto& frame = place.parent->State();
-        if (!frame || !frame->hwnd || frame->form != &form || frame->kind != Kind::Frame)
-            throw UiError(kStatusInvalidArg,
-                          FailureText(Quoted(ControlName(place)) + "的父控件不是本窗体上已加载的框架", what));
+    if (const ControlState* frame = detail::RequireParentFrame(form, place, what)) {
         // Relative to the frame's corner, but a sibling on the form.
         rect.left += frame->placed.left;
         rect.top += frame->placed.top;
     }
     const int dpi = win32::ScreenDpi();
     const int left = win32::TwipsToPixels(rect.left, dpi), top = win32::TwipsToPixels(rect.top, dpi);
-    auto state = std::make_shared<ControlState>();
-    state->kind = kind;
-    state->name = ControlName(place);
+    auto state = form.NewControl(place, kind);
     state->id = form.nextId++;
-    state->form = &form;
     state->look = look;
     state->placed = rect;
     const std::wstring wide = win32::Wide(text);
@@ -170,8 +148,10 @@ std::shared_ptr<ControlState> CreateControl(detail::FormState& form, const Place
     SetWindowSubclass(hwnd, &ControlSubclass, 1, kind == Kind::Frame ? 1 : 0);
     SetPropW(hwnd, win32::kControlNameProperty,
              reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(win32::Wide(state->name).c_str()))));
-    if (look.fontPoints || look.bold) state->font = MakeFont(form, look);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(state->font ? state->font : form.font), FALSE);
+    if (look.fontPoints || look.bold)
+        state->font = win32::MakeSongFont(look.fontPoints.value_or(form.fontPoints), look.bold);
+    HFONT font = state->font.Get() ? state->font.Get() : form.font.Get();
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     form.controls.push_back(state);
     return state;
 }
@@ -216,7 +196,7 @@ ComboBox Form::AddComboBox(const Place& place, const std::vector<std::string>& i
 }
 
 UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& look) {
-    detail::RequireNewLimits(lower, upper, ControlName(place));
+    detail::RequireNewLimits(lower, upper, detail::ControlName(place));
     auto state = CreateControl(*state_, place, Kind::UpDown, look, UPDOWN_CLASSW, UDS_ARROWKEYS | WS_TABSTOP, 0, {},
                                "AddUpDown");
     state->lower = lower;
@@ -228,13 +208,6 @@ UpDown Form::AddUpDown(const Place& place, int lower, int upper, const Look& loo
 }
 
 // --- Control ---------------------------------------------------------------
-
-bool Control::Valid() const { return state_ && state_->hwnd; }
-
-std::string Control::ObjectName() const {
-    Window(state_, "ObjectName");
-    return state_->name;
-}
 
 void Control::SetEnabled(bool enabled) { EnableWindow(Window(state_, "SetEnabled"), enabled ? TRUE : FALSE); }
 
@@ -297,10 +270,6 @@ void Button::SetCaption(std::string_view caption) {
     SetWindowTextW(As(state_, Kind::Button, "Button::SetCaption"), win32::Wide(caption).c_str());
 }
 std::string Button::Caption() const { return win32::WindowText(As(state_, Kind::Button, "Button::Caption")); }
-void Button::OnClick(std::function<void()> handler) {
-    As(state_, Kind::Button, "Button::OnClick");
-    state_->click.Connect(std::move(handler));
-}
 
 // --- TextBox ----------------------------------------------------------------
 
@@ -330,16 +299,6 @@ void TextBox::SetPasswordMask(bool masked) {
     HWND hwnd = As(state_, Kind::TextBox, "TextBox::SetPasswordMask");
     SendMessageW(hwnd, EM_SETPASSWORDCHAR, masked ? L'*' : 0, 0);
     InvalidateRect(hwnd, nullptr, TRUE);
-}
-
-void TextBox::OnChange(std::function<void()> handler) {
-    As(state_, Kind::TextBox, "TextBox::OnChange");
-    state_->change.Connect(std::move(handler));
-}
-
-void TextBox::OnLostFocus(std::function<void()> handler) {
-    As(state_, Kind::TextBox, "TextBox::OnLostFocus");
-    state_->lostFocus.Connect(std::move(handler));
 }
 
 void TextBox::SelectAll() {
@@ -387,11 +346,6 @@ void ComboBox::SetText(std::string_view text) {
     ShowComboText(*state_, text);
 }
 
-void ComboBox::OnClick(std::function<void()> handler) {
-    As(state_, Kind::ComboBox, "ComboBox::OnClick");
-    state_->click.Connect(std::move(handler));
-}
-
 // --- UpDown -------------------------------------------------------------------
 
 int UpDown::Value() const {
@@ -427,17 +381,12 @@ int UpDown::Upper() const {
     return state_->upper;
 }
 
-void UpDown::OnChange(std::function<void()> handler) {
-    As(state_, Kind::UpDown, "UpDown::OnChange");
-    state_->change.Connect(std::move(handler));
-}
-
 namespace win32 {
 
-HFONT MakeSongFont(double points, bool bold) {
-    return CreateFontW(FontHeight(points, ScreenDpi()), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                       GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, L"宋体");
+Font MakeSongFont(double points, bool bold) {
+    return Font(CreateFontW(FontHeight(points, ScreenDpi()), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                            GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
 }
 
 std::wstring WideWindowText(HWND hwnd) {

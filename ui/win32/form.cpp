@@ -17,39 +17,22 @@ namespace dg::ui {
 namespace detail {
 namespace {
 
-// Loaded forms of this thread.
-thread_local std::vector<FormState*> t_loaded;
-std::uint64_t g_showCounter = 0;
-
-void Unregister(FormState* form) {
-    t_loaded.erase(std::remove(t_loaded.begin(), t_loaded.end(), form), t_loaded.end());
-}
-
 using Kind = ControlState::Kind;
 
 }  // namespace
 
-std::vector<FormState*> OpenForms() {
-    std::vector<FormState*> open;
-    for (FormState* form : t_loaded) {
-        if (form->hwnd && IsWindowVisible(form->hwnd)) open.push_back(form);
-    }
-    std::sort(open.begin(), open.end(),
-              [](const FormState* a, const FormState* b) { return a->showSerial > b->showSerial; });
-    return open;
+// Loaded forms of this thread: a form belongs to the thread that made it.
+std::vector<FormState*>& LoadedForms() {
+    thread_local std::vector<FormState*> forms;
+    return forms;
 }
 
-FormState::FormState(Form* owner) : owner(owner), thread(GetCurrentThreadId()), alive(std::make_shared<char>(0)) {}
+FormState::FormState(Form* owner) : FormCore(owner), thread(GetCurrentThreadId()) {}
 
-FormState::~FormState() {
-    if (loaded) TearDown();
-    Unregister(this);
-}
+void FormState::RequireThread(const char* what) const { win32::RequireThread(thread, what); }
 
 HWND FormState::RequireWindow(const char* what) const {
-    win32::RequireThread(thread, what);
-    if (!loaded || !hwnd)
-        throw UiError(kStatusFail, FailureText("窗体" + Quoted(owner->ObjectName()) + "没有加载", what));
+    RequireLoaded(*this, what);
     return hwnd;
 }
 
@@ -60,42 +43,34 @@ ControlState* FormState::ControlById(int id) const {
     return nullptr;
 }
 
+ControlState* FormState::ControlByWindow(HWND window) const {
+    for (const auto& control : controls) {
+        if (control->hwnd == window) return control.get();
+    }
+    return nullptr;
+}
+
 HBRUSH FormState::BrushFor(COLORREF color) {
     for (const auto& [c, brush] : brushes) {
-        if (c == color) return brush;
+        if (c == color) return brush.Get();
     }
-    HBRUSH brush = CreateSolidBrush(color);
-    brushes.emplace_back(color, brush);
-    return brush;
+    brushes.emplace_back(color, win32::Brush(CreateSolidBrush(color)));
+    return brushes.back().second.Get();
 }
 
 void FormState::TearDown() {
     if (!loaded) return;
-    loaded = false;
-    closing = false;
-    centred = false;
     HWND window = hwnd;
     hwnd = nullptr;
-    // Controls first, so that no notification reaches the form while the
-    // window goes (the focus leaving a text box, for one).
-    for (auto& control : controls) {
+    // The controls' fonts go once their windows have gone, at the end.
+    std::vector<win32::Font> fonts;
+    for (const auto& control : LetControlsGo()) {
         if (control->hwnd)
             GlobalDeleteAtom(
                 static_cast<ATOM>(reinterpret_cast<UINT_PTR>(RemovePropW(control->hwnd, win32::kControlNameProperty))));
         control->hwnd = nullptr;
-        control->form = nullptr;
+        fonts.push_back(std::move(control->font));
     }
-    std::vector<HFONT> fonts;
-    for (auto& control : controls) {
-        if (control->font) fonts.push_back(control->font);
-        control->font = nullptr;
-    }
-    controls.clear();
-    tabOrder.clear();
-    defaultButton.reset();
-    cancelButton.reset();
-    focusByCode.reset();
-    Unregister(this);
     // Windows that a modal showing disabled come back before this one goes,
     // so that the activation falls to them and not to another program.
     for (HWND other : disabledByModal) {
@@ -121,31 +96,24 @@ void FormState::TearDown() {
         win32::FormClosed();
     }
     toolTips = nullptr;
-    for (HFONT font : fonts) DeleteObject(font);
-    if (font) DeleteObject(font);
-    font = nullptr;
-    if (backBrush) DeleteObject(backBrush);
-    backBrush = nullptr;
-    for (auto& [color, brush] : brushes) DeleteObject(brush);
+    fonts.clear();
+    font.Reset();
+    backBrush.Reset();
     brushes.clear();
 }
 
 void FormState::PrepareFocus() {
     if (!hwnd) return;
-    auto take = [](const std::shared_ptr<ControlState>& control) {
-        if (!control || !control->hwnd) return false;
-        if (control->kind == Kind::Label || control->kind == Kind::Frame) return false;
+    auto take = [](ControlState* control) {
+        if (!control || !control->hwnd || !control->TakesFocus()) return false;
         if (!IsWindowEnabled(control->hwnd)) return false;
         SetFocus(control->hwnd);
         // A form opens with the text of its first box selected, as Tab selects it.
         if (control->kind == Kind::TextBox) SendMessageW(control->hwnd, EM_SETSEL, 0, -1);
         return true;
     };
-    if (take(focusByCode.lock())) return;
-    for (const auto& weak : tabOrder) {
-        if (take(weak.lock())) return;
-    }
-    for (const auto& control : controls) {
+    if (take(focusByCode.lock().get())) return;
+    for (ControlState* control : FocusRing()) {
         if (take(control)) return;
     }
 }
@@ -175,15 +143,7 @@ void FormState::Restack() {
         placed.push_back(control->hwnd);
         above = control->hwnd;
     };
-    auto isBeneath = [](const ControlState* control) {
-        return control && (control->kind == Kind::Label || control->kind == Kind::Frame);
-    };
-    for (const auto& weak : tabOrder) {
-        if (auto control = weak.lock(); !isBeneath(control.get())) place(control.get());
-    }
-    for (const auto& control : controls) {
-        if (!isBeneath(control.get())) place(control.get());
-    }
+    for (ControlState* control : FocusRing()) place(control);
     // Labels lie beneath every other control, as windowless labels do, yet
     // above the frames whose area they share.
     for (const auto& control : controls) {
@@ -196,15 +156,8 @@ void FormState::Restack() {
 
 void FormState::FollowFocus() {
     if (!hwnd) return;
-    HWND focus = GetFocus();
-    HWND carrier = nullptr;
-    for (const auto& control : controls) {
-        if (control->kind == Kind::Button && control->hwnd && control->hwnd == focus) carrier = focus;
-    }
-    if (!carrier) {
-        auto fallback = defaultButton.lock();
-        carrier = fallback ? fallback->hwnd : nullptr;
-    }
+    const ControlState* button = ButtonForEnter(ControlByWindow(GetFocus()));
+    HWND carrier = button ? button->hwnd : nullptr;
     for (const auto& control : controls) {
         if (control->kind != Kind::Button || !control->hwnd) continue;
         const bool carries = (GetWindowLongPtrW(control->hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
@@ -218,16 +171,14 @@ void FormState::FollowFocus() {
 namespace win32 {
 namespace {
 
+// A window let go while its procedures ran goes now, outside them.
+void DestroyIfLetGo(HWND hwnd) {
+    if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+}
+
 using detail::ControlState;
 using detail::FormState;
 using Kind = ControlState::Kind;
-
-ControlState* ControlByHwnd(FormState* form, HWND hwnd) {
-    for (const auto& control : form->controls) {
-        if (control->hwnd == hwnd) return control.get();
-    }
-    return nullptr;
-}
 
 // Runs the handlers of one of a control's events, unless the form is gone or
 // its controls are being torn down.
@@ -245,7 +196,7 @@ void Notify(ControlState* control, ui::Event<> ControlState::*event) {
 
 // Colours of a control through WM_CTLCOLOR*: 0 leaves it to the system.
 LRESULT ColourControl(FormState* form, HDC dc, HWND child, UINT message) {
-    ControlState* control = ControlByHwnd(form, child);
+    ControlState* control = form->ControlByWindow(child);
     if (!control) return 0;
     const Look& look = control->look;
     if (look.foreground && IsWindowEnabled(child))
@@ -296,7 +247,7 @@ LRESULT OnCommand(FormState* form, HWND hwnd, WPARAM wParam) {
 
 // A spinner's step (WM_VSCROLL or WM_HSCROLL from the up-down control).
 LRESULT OnScroll(FormState* form, LPARAM lParam) {
-    ControlState* control = ControlByHwnd(form, reinterpret_cast<HWND>(lParam));
+    ControlState* control = form->ControlByWindow(reinterpret_cast<HWND>(lParam));
     if (!control || control->kind != Kind::UpDown) return 0;
     // Unbuddied, the control reports an "error" with every position: the value is its own.
     const int value = static_cast<int>(SendMessageW(control->hwnd, UDM_GETPOS32, 0, 0));
@@ -310,7 +261,7 @@ LRESULT OnScroll(FormState* form, LPARAM lParam) {
 LRESULT OnEraseBackground(FormState* form, HWND hwnd, HDC dc) {
     RECT rect;
     GetClientRect(hwnd, &rect);
-    FillRect(dc, &rect, form->backBrush ? form->backBrush : GetSysColorBrush(COLOR_BTNFACE));
+    FillRect(dc, &rect, form->backBrush.Get() ? form->backBrush.Get() : GetSysColorBrush(COLOR_BTNFACE));
     return 1;
 }
 
@@ -387,24 +338,18 @@ LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    const std::weak_ptr<char> watch = form->alive;
-    ++form->busy;
-    LRESULT result = 0;
+    detail::BusyScope busy(*form);
     try {
-        result = HandleFormMessage(form, hwnd, message, wParam, lParam);
+        return HandleFormMessage(form, hwnd, message, wParam, lParam);
     } catch (...) {
-        // Never across the window procedure.
+        return 0;  // never across the window procedure
     }
-    if (!watch.expired()) --form->busy;
-    return result;
 }
 
 }  // namespace win32
 
-bool Form::Visible() const { return state_->loaded && state_->hwnd && IsWindowVisible(state_->hwnd); }
-
 void Form::Load() {
-    win32::RequireThread(state_->thread, "Load");
+    state_->RequireThread("Load");
     EnsureGui();
     if (state_->loaded) return;
     const std::wstring title = win32::Wide(objectName_);
@@ -419,8 +364,6 @@ void Form::Load() {
     SetPropW(hwnd, win32::kControlNameProperty,
              reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(GlobalAddAtomW(title.c_str()))));
     state_->hwnd = hwnd;
-    state_->loaded = true;
-    state_->closing = false;
     state_->nextId = 100;
     state_->fontPoints = 9;
     state_->background.reset();
@@ -428,27 +371,26 @@ void Form::Load() {
     state_->toolTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
                                        win32::ModuleInstance(), nullptr);
-    detail::t_loaded.push_back(state_.get());
+    state_->BeginLoad();
     win32::FormOpened();
 
-    const std::weak_ptr<char> watch = state_->alive;
-    ++state_->busy;  // no destruction from under Build/OnLoad
-    try {
-        Build();
-        if (!watch.expired() && state_->loaded) OnLoad();
-    } catch (...) {
-        if (!watch.expired()) {
-            --state_->busy;
+    {
+        detail::BusyScope busy(*state_);  // no destruction from under Build/OnLoad
+        try {
+            Build();
+            if (!busy.FormGone() && state_->loaded) OnLoad();
+        } catch (...) {
+            if (busy.FormGone()) throw;
+            busy.End();
             if (state_->loaded && state_->hwnd == hwnd)
                 state_->TearDown();  // not left half-built
-            else if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA))
-                DestroyWindow(hwnd);
+            else
+                win32::DestroyIfLetGo(hwnd);
+            throw;
         }
-        throw;
+        if (busy.FormGone()) return;
     }
-    if (watch.expired()) return;
-    --state_->busy;
-    if (!state_->loaded && IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+    win32::DestroyIfLetGo(hwnd);
 }
 
 namespace {
@@ -468,7 +410,7 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lParam) {
 }
 
 void ShowAndActivate(detail::FormState& state) {
-    state.showSerial = ++detail::g_showCounter;
+    state.MarkShown();
     state.Restack();
     if (win32::Hooks().shown) win32::Hooks().shown();
     ShowWindow(state.hwnd, SW_SHOW);
@@ -521,8 +463,7 @@ void Form::ShowModal() {
         DispatchMessageW(&msg);
     }
     if (!watch.expired()) state_->modalWindow = outerModal;
-    // A window let go while its procedures ran goes now, outside them.
-    if (IsWindow(hwnd) && !GetWindowLongPtrW(hwnd, GWLP_USERDATA)) DestroyWindow(hwnd);
+    win32::DestroyIfLetGo(hwnd);
     if (quit && !watch.expired() && state_->loaded && state_->hwnd == hwnd) {
         // The application is quitting: the form closes as at its end.
         state_->RequestClose(CloseOrigin::System);
@@ -543,7 +484,7 @@ void Form::ShowModeless() {
 
 void Form::Unload() {
     if (!state_->loaded) return;
-    win32::RequireThread(state_->thread, "Unload");
+    state_->RequireThread("Unload");
     state_->RequestClose(CloseOrigin::Code);
 }
 
@@ -566,66 +507,19 @@ void Form::SetClientSize(int widthTwips, int heightTwips) {
 void Form::SetFormLook(double fontPoints, std::optional<Rgb> background) {
     HWND hwnd = state_->RequireWindow("SetFormLook");
     state_->fontPoints = fontPoints;
-    HFONT font = win32::MakeSongFont(fontPoints);
-    if (font) {
+    if (win32::Font font = win32::MakeSongFont(fontPoints); font.Get()) {
         // Controls that use the form's font follow it.
         for (const auto& control : state_->controls) {
-            if (!control->font && control->hwnd)
-                SendMessageW(control->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+            if (!control->font.Get() && control->hwnd)
+                SendMessageW(control->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
         }
-        if (state_->font) DeleteObject(state_->font);
-        state_->font = font;
+        state_->font = std::move(font);
     }
     if (background) {
         state_->background = background;
-        if (state_->backBrush) DeleteObject(state_->backBrush);
-        state_->backBrush = CreateSolidBrush(RGB(background->r, background->g, background->b));
+        state_->backBrush.Reset(CreateSolidBrush(RGB(background->r, background->g, background->b)));
         InvalidateRect(hwnd, nullptr, TRUE);
     }
-}
-
-void Form::SetCentred(bool centred) {
-    state_->RequireWindow("SetCentred");
-    state_->centred = centred;
-}
-
-void Form::SetTabOrder(const std::vector<const Control*>& order) {
-    state_->RequireWindow("SetTabOrder");
-    std::vector<std::weak_ptr<detail::ControlState>> chosen;
-    for (const Control* control : order) {
-        if (!control || !control->State() || !control->State()->hwnd || control->State()->form != state_.get())
-            throw UiError(kStatusInvalidArg,
-                          FailureText("每个控件都必须是窗体" + Quoted(objectName_) + "上已加载的控件", "SetTabOrder"));
-        chosen.push_back(control->State());
-    }
-    // Tab walks this order (PreTranslate); the stacking keeps labels and
-    // frames beneath, whatever their place in it.
-    state_->tabOrder = std::move(chosen);
-    state_->Restack();
-}
-
-namespace {
-HWND RequireButtonOf(detail::FormState& form, const Button& button, const char* what) {
-    const auto& state = button.State();
-    if (!state || !state->hwnd || state->form != &form || state->kind != detail::ControlState::Kind::Button)
-        throw UiError(kStatusInvalidArg,
-                      FailureText("不是窗体" + Quoted(form.owner->ObjectName()) + "上已加载的按钮", what));
-    return state->hwnd;
-}
-}  // namespace
-
-void Form::SetDefaultButton(const Button& button) {
-    state_->RequireWindow("SetDefaultButton");
-    HWND hwnd = RequireButtonOf(*state_, button, "SetDefaultButton");
-    (void)hwnd;
-    state_->defaultButton = button.State();
-    state_->FollowFocus();
-}
-
-void Form::SetCancelButton(const Button& button) {
-    state_->RequireWindow("SetCancelButton");
-    RequireButtonOf(*state_, button, "SetCancelButton");
-    state_->cancelButton = button.State();
 }
 
 }  // namespace dg::ui

@@ -1,6 +1,6 @@
 #pragma once
 // Shared between the Win32 implementation files of ui/ and its test driver.
-// Nothing outside ui/win32/ includes this header.
+// Outside ui/win32/ only ui/toolkit_state.h includes this header.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -19,6 +19,7 @@
 #include "ui/errors.h"
 #include "ui/event.h"
 #include "ui/form.h"
+#include "ui/form_core.h"
 #include "ui/message_box.h"
 #include "ui/message_hooks.h"
 #include "ui/win32/geometry.h"
@@ -42,8 +43,38 @@ HINSTANCE ModuleInstance();
 // The screen's dots per inch, read once per thread through GetDeviceCaps.
 int ScreenDpi();
 
+// Owns one GDI object (a font, a brush) and deletes it when it goes.
+template <typename Handle>
+class GdiObject {
+public:
+    GdiObject() = default;
+    explicit GdiObject(Handle handle) : handle_(handle) {}
+    ~GdiObject() { Reset(); }
+    GdiObject(GdiObject&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+    GdiObject& operator=(GdiObject&& other) noexcept {
+        if (this != &other) {
+            Reset(other.handle_);
+            other.handle_ = nullptr;
+        }
+        return *this;
+    }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+
+    Handle Get() const { return handle_; }
+    void Reset(Handle handle = nullptr) {
+        if (handle_) DeleteObject(handle_);
+        handle_ = handle;
+    }
+
+private:
+    Handle handle_ = nullptr;
+};
+using Font = GdiObject<HFONT>;
+using Brush = GdiObject<HBRUSH>;
+
 // 宋体 (GB2312 character set) at `points`, normal or bold, at the screen's DPI.
-HFONT MakeSongFont(double points, bool bold = false);
+Font MakeSongFont(double points, bool bold = false);
 // A window's text, and the text of a combo box's item ("" past its end).
 std::wstring WideWindowText(HWND hwnd);
 std::string WindowText(HWND hwnd);
@@ -80,75 +111,82 @@ const DriverHooks& Hooks();
 
 namespace dg::ui::detail {
 
-struct ControlState {
-    enum class Kind { Label, Frame, Button, TextBox, ComboBox, UpDown };
-    Kind kind = Kind::Label;
-    std::string name;           // the control's name: name or name_index
-    HWND hwnd = nullptr;        // null once the form has unloaded
-    int id = 0;                 // control id: above IDCANCEL
-    FormState* form = nullptr;  // null once the form has unloaded
+struct ControlState : ControlCore {
+    HWND hwnd = nullptr;  // null once the form has unloaded
+    int id = 0;           // control id: above IDCANCEL
     Look look;
     Twips placed;  // on the form's client area
     std::string toolTip;
-    ui::Event<> click;                    // Button, ComboBox (a choice from the list)
-    ui::Event<> change;                   // TextBox, UpDown
-    ui::Event<> lostFocus;                // TextBox
-    std::string comboText;                // ComboBox: text shown when it is no item
     int value = 0, lower = 0, upper = 0;  // UpDown
     bool settingText = false;             // TextBox: a change by code, notified once by SetText
-    HFONT font = nullptr;                 // owned; null: the form's
+    win32::Font font;                     // unset: the form's
+
+    bool HasWindow() const { return hwnd != nullptr; }
 };
 
-struct FormState {
+struct FormState : FormCore {
     explicit FormState(Form* owner);
     ~FormState();
 
-    Form* owner;
-    const DWORD thread;           // the thread that made the form: the only one that may use it
-    std::shared_ptr<char> alive;  // watched (weakly) across handler calls
-    bool loaded = false;
-    bool closing = false;  // a close is being decided or carried out
+    const DWORD thread;  // the thread that made the form: the only one that may use it
     HWND hwnd = nullptr;
     HWND toolTips = nullptr;
-    int busy = 0;                 // window procedure calls of this form on the stack
-    HWND modalWindow = nullptr;   // the window whose ShowModal loop runs
-    HWND activeBefore = nullptr;  // the thread's active window when a modal showing began
-    std::uint64_t showSerial = 0;
-    std::vector<HWND> disabledByModal;  // re-enabled before the window goes
-    std::vector<std::shared_ptr<ControlState>> controls;
-    std::vector<std::weak_ptr<ControlState>> tabOrder;
-    std::weak_ptr<ControlState> defaultButton;
-    std::weak_ptr<ControlState> cancelButton;
-    std::weak_ptr<ControlState> focusByCode;  // SetFocus before the first show
-    HWND lastFocus = nullptr;                 // the control that had the focus when the form was deactivated
-    bool centred = false;
+    int busy = 0;                           // window procedure calls of this form on the stack
+    HWND modalWindow = nullptr;             // the window whose ShowModal loop runs
+    HWND activeBefore = nullptr;            // the thread's active window when a modal showing began
+    std::vector<HWND> disabledByModal;      // re-enabled before the window goes
+    HWND lastFocus = nullptr;               // the control that had the focus when the form was deactivated
     int clientWidth = 0, clientHeight = 0;  // pixels
     double fontPoints = 9;
     std::optional<Rgb> background;
-    HFONT font = nullptr;                              // the form's own, owned
-    HBRUSH backBrush = nullptr;                        // owned
-    std::vector<std::pair<COLORREF, HBRUSH>> brushes;  // control backgrounds, owned
+    win32::Font font;                                        // the form's own
+    win32::Brush backBrush;                                  // its background
+    std::vector<std::pair<COLORREF, win32::Brush>> brushes;  // control backgrounds
     int nextId = 100;
 
-    bool RequestClose(CloseOrigin origin);
+    bool HasWindow() const { return hwnd != nullptr; }
+    bool Visible() const { return hwnd && IsWindowVisible(hwnd); }
+    void RequireThread(const char* what) const;
     void TearDown();
     void PrepareFocus();
     void PlaceWindow();
     // Stacks the controls as the operator sees them: the tab order on top,
     // then the other controls, then the labels, then the frames beneath all.
     void Restack();
-    // Gives the default border to the focused push button, or else to the
-    // form's default button.
+    void ApplyTabOrder() { Restack(); }  // Tab walks FocusRing() (PreTranslate)
+    // Gives the default border to ButtonForEnter(the focused control).
     void FollowFocus();
     HWND RequireWindow(const char* what) const;
     ControlState* ControlById(int id) const;
+    ControlState* ControlByWindow(HWND window) const;
     HBRUSH BrushFor(COLORREF color);
+};
+
+// Counts a call of the form's code on the stack (a window procedure, Build and
+// OnLoad): while any runs, TearDown leaves the window to the message loop
+// rather than destroying it under the call. The form may be destroyed
+// meanwhile; the count then goes with it.
+class BusyScope {
+public:
+    explicit BusyScope(FormState& form) : form_(form), watch_(form.alive) { ++form.busy; }
+    ~BusyScope() { End(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+    bool FormGone() const { return watch_.expired(); }
+    // Ends the count early (before a TearDown that should destroy at once).
+    void End() {
+        if (!ended_ && !watch_.expired()) --form_.busy;
+        ended_ = true;
+    }
+
+private:
+    FormState& form_;
+    std::weak_ptr<char> watch_;
+    bool ended_ = false;
 };
 
 // The form of a control window or of a form window; null for any other window.
 FormState* FormOfWindow(HWND hwnd);
-
-// The thread's loaded forms, for the driver and the message-box owner.
-std::vector<FormState*> OpenForms();  // visible ones, most recently shown first
 
 }  // namespace dg::ui::detail

@@ -14,29 +14,11 @@ namespace {
 thread_local HHOOK t_hook = nullptr;
 thread_local int t_openForms = 0;
 
-bool IsOurButton(detail::FormState* form, HWND hwnd) {
-    for (const auto& control : form->controls) {
-        if (control->hwnd == hwnd) return control->kind == detail::ControlState::Kind::Button;
-    }
-    return false;
-}
-
 // Presses a button as the keyboard does: its click, without moving the focus.
-void Press(HWND form, HWND button) {
+void Press(HWND form, const detail::ControlState* control) {
+    HWND button = control ? control->hwnd : nullptr;
     if (!button || !IsWindowEnabled(button) || !IsWindowVisible(button)) return;
     SendMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
-}
-
-HWND WindowOf(const std::weak_ptr<detail::ControlState>& weak) {
-    auto control = weak.lock();
-    return control ? control->hwnd : nullptr;
-}
-
-detail::ControlState* ControlOf(detail::FormState* form, HWND hwnd) {
-    for (const auto& control : form->controls) {
-        if (control->hwnd == hwnd) return control.get();
-    }
-    return nullptr;
 }
 
 // The menu loop (a window menu opened by Alt+Space, a menu bar, a context
@@ -52,15 +34,8 @@ bool SystemLoopRuns() {
 // Tab and Shift+Tab walk the form's tab order, which is not its stacking
 // order: labels lie beneath every other control whatever their tab position.
 void MoveInTabOrder(detail::FormState* form, HWND focus, bool back) {
-    using Kind = detail::ControlState::Kind;
     std::vector<HWND> ring;
-    auto add = [&](const detail::ControlState* control) {
-        if (!control || !control->hwnd || control->kind == Kind::Label || control->kind == Kind::Frame) return;
-        if (std::find(ring.begin(), ring.end(), control->hwnd) != ring.end()) return;
-        ring.push_back(control->hwnd);
-    };
-    for (const auto& weak : form->tabOrder) add(weak.lock().get());
-    for (const auto& control : form->controls) add(control.get());
+    for (const detail::ControlState* control : form->FocusRing()) ring.push_back(control->hwnd);
     const auto takes = [](HWND hwnd) {
         return IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) && (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_TABSTOP);
     };
@@ -118,15 +93,10 @@ bool PreTranslate(MSG& msg) noexcept {
                           SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0);
     if (msg.message == WM_KEYDOWN && !listOpen && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
         RunHandler([&] {
-            if (msg.wParam == VK_ESCAPE) {
-                // Without a cancel button Esc does nothing: it never drops the
-                // operator's edits by closing the form.
-                Press(form->hwnd, WindowOf(form->cancelButton));
-            } else if (focus && IsOurButton(form, focus)) {
-                Press(form->hwnd, focus);  // a focused button answers Enter itself, as Space does
-            } else {
-                Press(form->hwnd, WindowOf(form->defaultButton));  // none: Enter does nothing
-            }
+            if (msg.wParam == VK_ESCAPE)
+                Press(form->hwnd, form->ButtonForEscape());
+            else  // a focused button answers Enter itself, as Space does
+                Press(form->hwnd, form->ButtonForEnter(form->ControlByWindow(focus)));
         });
         return true;
     }
@@ -137,7 +107,7 @@ bool PreTranslate(MSG& msg) noexcept {
     }
     if (msg.message == WM_CHAR && msg.wParam == L'\t') return true;
     if (msg.message == WM_KEYDOWN && (msg.wParam == VK_UP || msg.wParam == VK_DOWN)) {
-        detail::ControlState* control = ControlOf(form, focus);
+        detail::ControlState* control = form->ControlByWindow(focus);
         if (control && control->kind == detail::ControlState::Kind::UpDown) {
             RunHandler([&] { StepSpinner(form, control, msg.wParam == VK_UP ? 1 : -1); });
             return true;
