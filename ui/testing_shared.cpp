@@ -1,9 +1,14 @@
 #include "ui/testing_shared.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <deque>
+#include <exception>
 #include <vector>
+
+#include "ui/app.h"
+#include "ui/toolkit_state.h"
 
 namespace dg::ui::testing {
 namespace {
@@ -19,9 +24,68 @@ Log& L() {
     return log;
 }
 
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kGiveUp{2000};
+
+struct Action {
+    std::string what;
+    std::function<shared::Outcome()> run;
+    std::optional<Clock::time_point> deadline;  // set at the first attempt
+};
+
+std::deque<Action>& Actions() {
+    static std::deque<Action> actions;
+    return actions;
+}
+
 }  // namespace
 
 namespace shared {
+
+void Queue(std::string what, std::function<Outcome()> run) {
+    toolkit::SetUp();
+    Actions().push_back(Action{std::move(what), std::move(run), std::nullopt});
+    if (toolkit::WhatIsOpen() != toolkit::Open::Nothing) Kick();
+}
+
+void Kick() {
+    if (!Actions().empty() && !toolkit::Scheduled()) toolkit::Schedule(0);
+}
+
+void RunNext() {
+    auto& actions = Actions();
+    if (actions.empty()) return;
+    const toolkit::Open open = toolkit::WhatIsOpen();
+    if (open == toolkit::Open::Nothing) return;  // wait for the next form to show
+
+    Action action = std::move(actions.front());
+    actions.pop_front();
+    if (!action.deadline) action.deadline = Clock::now() + kGiveUp;
+    // Input goes to the active window, as the operator's would: wait until
+    // the form on top has been activated (some platforms do it later).
+    if (open == toolkit::Open::Form && !toolkit::ActivateTopForm(Clock::now() >= *action.deadline)) {
+        actions.push_front(std::move(action));
+        toolkit::Schedule(5);
+        return;
+    }
+    // Scheduled before running: an action that opens a nested modal loop (a
+    // real message box) lets the following actions run inside it.
+    if (!actions.empty()) toolkit::Schedule(0);
+    Outcome outcome = Outcome::Done;
+    try {
+        outcome = action.run();
+    } catch (const std::exception& e) {
+        Fail(action.what + ": " + e.what());
+    }
+    if (outcome == Outcome::Retry) {
+        if (Clock::now() > *action.deadline) {
+            Fail(action.what + ": gave up after " + std::to_string(kGiveUp.count()) + " ms");
+        } else {
+            actions.push_front(std::move(action));
+            toolkit::Schedule(10);
+        }
+    }
+}
 
 std::optional<Answer> TakeQueuedAnswer(const ui::detail::MessageRequest&) {
     auto& answers = L().answers;
@@ -66,6 +130,49 @@ std::vector<Rgb> ColoursByUse(const std::vector<std::uint32_t>& pixels) {
 }
 
 }  // namespace shared
+
+using shared::Outcome;
+using shared::Queue;
+
+void SpinUp(const std::string& control) { toolkit::QueueSpin(control, true); }
+void SpinDown(const std::string& control) { toolkit::QueueSpin(control, false); }
+void CloseFromFrame() { Queue("CloseFromFrame", &toolkit::CloseTopFormFromFrame); }
+void EndSession() { Queue("EndSession", &toolkit::EndSessionOfTopForm); }
+
+void Run(std::function<void()> action) {
+    Queue("Run", [action = std::move(action)] {
+        action();
+        return Outcome::Done;
+    });
+}
+
+std::vector<std::string> OpenForms() {
+    std::vector<std::string> names;
+    for (const detail::FormState* form : detail::OpenForms()) names.push_back(form->owner->ObjectName());
+    return names;
+}
+
+bool FormOpen(const std::string& formName) {
+    const auto names = OpenForms();
+    return std::find(names.begin(), names.end(), formName) != names.end();
+}
+
+void Reset() {
+    Actions().clear();
+    shared::ClearLog();
+    toolkit::CancelSchedule();
+}
+
+std::size_t PendingActions() { return Actions().size(); }
+
+bool RunQueued(int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!Actions().empty() && Clock::now() < deadline) {
+        shared::Kick();
+        if (ProcessEvents(10) < 0) return false;
+    }
+    return Actions().empty();
+}
 
 void QueueAnswer(Answer answer) { L().answers.push_back(answer); }
 

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -23,7 +22,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <exception>
 
 #include "ui/app.h"
@@ -33,27 +31,11 @@
 namespace dg::ui::testing {
 namespace {
 
-enum class Outcome { Done, Retry };
-
-struct Action {
-    std::string what;
-    std::function<Outcome()> run;
-    std::optional<QDeadlineTimer> deadline;  // set at the first attempt
-};
-
-constexpr int kGiveUpMs = 2000;
-
-struct Driver {
-    std::deque<Action> actions;
-    QTimer* timer = nullptr;  // runs the next action; lives as long as the application
-};
-
-Driver& D() {
-    static Driver driver;
-    return driver;
-}
-
 using shared::Fail;
+using shared::Outcome;
+using shared::Queue;
+
+QTimer* g_timer = nullptr;  // runs the next action; lives as long as the application
 
 // --- message-box hooks: installed when this driver is linked in -------------
 
@@ -97,14 +79,7 @@ qt::FormDialog* FindForm(const std::string& formName) {
     return nullptr;
 }
 
-// --- running the queue ----------------------------------------------------------
-
-void RunNext();
-
-void Kick() {
-    Driver& d = D();
-    if (!d.actions.empty() && d.timer && !d.timer->isActive()) d.timer->start(0);
-}
+// --- the queue's timer ----------------------------------------------------------
 
 // Starts the queue whenever a form window (or a message box) shows.
 class ShowWatcher final : public QObject {
@@ -115,68 +90,53 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show &&
             (dynamic_cast<qt::FormDialog*>(watched) || qobject_cast<QMessageBox*>(watched)))
-            Kick();
+            shared::Kick();
         return false;
     }
 };
 
-void SetUpDriver() {
+}  // namespace
+
+namespace toolkit {
+
+void SetUp() {
+    (void)g_hooksInstalled;
     EnsureGui();
-    Driver& d = D();
-    if (d.timer) return;
-    d.timer = new QTimer(qApp);
-    d.timer->setSingleShot(true);
-    QObject::connect(d.timer, &QTimer::timeout, qApp, [] { RunNext(); });
+    if (g_timer) return;
+    g_timer = new QTimer(qApp);
+    g_timer->setSingleShot(true);
+    QObject::connect(g_timer, &QTimer::timeout, qApp, [] { shared::RunNext(); });
     qApp->installEventFilter(new ShowWatcher(qApp));
 }
 
-void RunNext() {
-    Driver& d = D();
-    if (d.actions.empty()) return;
-    const auto forms = OpenDialogs();
-    QMessageBox* box = OpenMessageBox();
-    if (forms.empty() && !box) return;  // wait for the next form to show
-
-    Action action = std::move(d.actions.front());
-    d.actions.pop_front();
-    if (!action.deadline) action.deadline = QDeadlineTimer(kGiveUpMs);
-
-    // Input goes to the active window, as the operator's would: make sure the
-    // form on top has been activated (the platform does it asynchronously).
-    if (!box && !forms.front()->isActiveWindow()) {
-        if (!action.deadline->hasExpired()) {
-            forms.front()->activateWindow();
-            d.actions.push_front(std::move(action));
-            d.timer->start(5);
-            return;
-        }
-        QApplication::setActiveWindow(forms.front());
-    }
-
-    // Scheduled before running: an action that opens a nested modal loop (a
-    // real message box) lets the following actions run inside it.
-    if (!d.actions.empty()) d.timer->start(0);
-    Outcome outcome = Outcome::Done;
-    try {
-        outcome = action.run();
-    } catch (const std::exception& e) {
-        Fail(action.what + ": " + e.what());
-    }
-    if (outcome == Outcome::Retry) {
-        if (action.deadline->hasExpired()) {
-            Fail(action.what + ": gave up after " + std::to_string(kGiveUpMs) + " ms");
-        } else {
-            D().actions.push_front(std::move(action));
-            D().timer->start(10);
-        }
-    }
+Open WhatIsOpen() {
+    if (!QCoreApplication::instance()) return Open::Nothing;
+    if (OpenMessageBox()) return Open::MessageBox;
+    return OpenDialogs().empty() ? Open::Nothing : Open::Form;
 }
 
-void Queue(std::string what, std::function<Outcome()> run) {
-    SetUpDriver();
-    D().actions.push_back(Action{std::move(what), std::move(run), std::nullopt});
-    if (!OpenDialogs().empty() || OpenMessageBox()) Kick();
+bool ActivateTopForm(bool now) {
+    qt::FormDialog* top = OpenDialogs().front();
+    if (top->isActiveWindow()) return true;
+    if (now) {
+        QApplication::setActiveWindow(top);
+        return true;
+    }
+    top->activateWindow();  // the platform does it asynchronously
+    return false;
 }
+
+void Schedule(int ms) {
+    if (g_timer) g_timer->start(ms);
+}
+bool Scheduled() { return g_timer && g_timer->isActive(); }
+void CancelSchedule() {
+    if (g_timer) g_timer->stop();
+}
+
+}  // namespace toolkit
+
+namespace {
 
 // Runs `act` on the named control of type W, retrying while it is not there.
 template <typename W>
@@ -312,7 +272,8 @@ void Focus(const std::string& control) {
     });
 }
 
-namespace {
+namespace toolkit {
+
 void QueueSpin(const std::string& control, bool up) {
     QueueOn<qt::UpDownWidget>(std::string(up ? "SpinUp " : "SpinDown ") + control, control,
                               [up](qt::UpDownWidget* spinner) {
@@ -320,35 +281,29 @@ void QueueSpin(const std::string& control, bool up) {
                                   return Outcome::Done;
                               });
 }
-}  // namespace
 
-void SpinUp(const std::string& control) { QueueSpin(control, true); }
-void SpinDown(const std::string& control) { QueueSpin(control, false); }
-
-void CloseFromFrame() {
-    Queue("CloseFromFrame", [] {
-        const auto forms = OpenDialogs();
-        if (forms.empty() || !forms.front()->windowHandle()) return Outcome::Retry;
-        // What the window system does when the frame's close button is
-        // pressed: a close event to the form's window (QWindow), which hands
-        // it to the dialog as a spontaneous one. QWidget::close() and
-        // QWindow::close() would mark it as the application's own.
-        QCloseEvent event;
-        QCoreApplication::sendEvent(forms.front()->windowHandle(), &event);
-        return Outcome::Done;
-    });
+Outcome CloseTopFormFromFrame() {
+    const auto forms = OpenDialogs();
+    if (forms.empty() || !forms.front()->windowHandle()) return Outcome::Retry;
+    // What the window system does when the frame's close button is pressed: a
+    // close event to the form's window (QWindow), which hands it to the dialog
+    // as a spontaneous one. QWidget::close() and QWindow::close() would mark
+    // it as the application's own.
+    QCloseEvent event;
+    QCoreApplication::sendEvent(forms.front()->windowHandle(), &event);
+    return Outcome::Done;
 }
 
-void EndSession() {
-    Queue("EndSession", [] {
-        const auto forms = OpenDialogs();
-        if (forms.empty()) return Outcome::Retry;
-        // What the application does when the session ends: a close event that
-        // does not come from the window system (QApplication::closeAllWindows).
-        forms.front()->close();
-        return Outcome::Done;
-    });
+Outcome EndSessionOfTopForm() {
+    const auto forms = OpenDialogs();
+    if (forms.empty()) return Outcome::Retry;
+    // What the application does when the session ends: a close event that
+    // does not come from the window system (QApplication::closeAllWindows).
+    forms.front()->close();
+    return Outcome::Done;
 }
+
+}  // namespace toolkit
 
 void ClickMessageBox(Answer button) {
     Queue("ClickMessageBox", [button] {
@@ -367,25 +322,6 @@ void ClickMessageBox(Answer button) {
 // Qt has no window menu of its own: the window manager draws it and takes
 // its keys, so nothing reaches the form from it.
 void OpenSystemMenu() {}
-
-void Run(std::function<void()> action) {
-    Queue("Run", [action = std::move(action)] {
-        action();
-        return Outcome::Done;
-    });
-}
-
-bool FormOpen(const std::string& formName) {
-    if (!QCoreApplication::instance()) return false;
-    return FindForm(formName) != nullptr;
-}
-
-std::vector<std::string> OpenForms() {
-    std::vector<std::string> names;
-    if (!QCoreApplication::instance()) return names;
-    for (qt::FormDialog* dialog : OpenDialogs()) names.push_back(qt::FromQ(dialog->objectName()));
-    return names;
-}
 
 int WindowsOf(const std::string& formName) {
     if (!QCoreApplication::instance()) return 0;
@@ -511,24 +447,6 @@ bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
     qt::FormDialog* dialog = FindForm(formName);
     if (!dialog) return false;
     return dialog->grab().save(qt::ToQ(pngPath), "PNG");
-}
-
-void Reset() {
-    Driver& d = D();
-    d.actions.clear();
-    shared::ClearLog();
-    if (d.timer) d.timer->stop();
-    (void)g_hooksInstalled;
-}
-
-std::size_t PendingActions() { return D().actions.size(); }
-
-bool RunQueued(int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!D().actions.empty() && !deadline.hasExpired()) {
-        if (ProcessEvents(10) < 0) return false;
-    }
-    return D().actions.empty();
 }
 
 }  // namespace dg::ui::testing

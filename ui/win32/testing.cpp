@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <exception>
 #include <memory>
 
@@ -25,27 +24,11 @@ namespace {
 using detail::ControlState;
 using Kind = ControlState::Kind;
 
-enum class Outcome { Done, Retry };
-
-struct Action {
-    std::string what;
-    std::function<Outcome()> run;
-    ULONGLONG deadline = 0;  // set at the first attempt
-};
-
-constexpr ULONGLONG kGiveUpMs = 2000;
-
-struct Driver {
-    std::deque<Action> actions;
-    UINT_PTR timer = 0;
-};
-
-Driver& D() {
-    static Driver driver;
-    return driver;
-}
-
 using shared::Fail;
+using shared::Outcome;
+using shared::Queue;
+
+UINT_PTR g_timer = 0;  // runs the next action
 
 // --- finding things ------------------------------------------------------------
 
@@ -107,76 +90,54 @@ void PostCommit(HWND box, std::wstring text) {
     if (!PostMessageW(window, kMsgCommit, reinterpret_cast<WPARAM>(box), reinterpret_cast<LPARAM>(owned))) delete owned;
 }
 
-// --- running the queue ------------------------------------------------------------
-
-void RunNext();
+// --- the queue's timer ----------------------------------------------------------
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    if (D().timer == id) D().timer = 0;
-    RunNext();
-}
-
-void Schedule(UINT ms) {
-    Driver& d = D();
-    if (d.timer) KillTimer(nullptr, d.timer);
-    d.timer = SetTimer(nullptr, 0, ms, &OnTimer);
-}
-
-void Kick() {
-    if (!D().actions.empty() && !D().timer) Schedule(0);
+    if (g_timer == id) g_timer = 0;
+    shared::RunNext();
 }
 
 const bool g_hooksInstalled = [] {
-    win32::SetDriverHooks(win32::DriverHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage, &Kick});
+    win32::SetDriverHooks(win32::DriverHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage, &shared::Kick});
     return true;
 }();
 
-void RunNext() {
-    Driver& d = D();
-    if (d.actions.empty()) return;
-    const auto forms = detail::OpenForms();
-    HWND box = OpenMessageBox();
-    if (forms.empty() && !box) return;  // wait for the next form to show
+}  // namespace
 
-    Action action = std::move(d.actions.front());
-    d.actions.pop_front();
-    if (!action.deadline) action.deadline = GetTickCount64() + kGiveUpMs;
-    // Input goes to the active window, as the operator's would: wait until
-    // the form on top has been activated.
-    if (!box && GetActiveWindow() != forms.front()->hwnd && IsWindowEnabled(forms.front()->hwnd)) {
-        SetForegroundWindow(forms.front()->hwnd);
-        SetActiveWindow(forms.front()->hwnd);
-        if (GetActiveWindow() != forms.front()->hwnd && GetTickCount64() < action.deadline) {
-            d.actions.push_front(std::move(action));
-            Schedule(5);
-            return;
-        }
-    }
-    // Scheduled before running: an action that opens a nested modal loop (a
-    // real message box) lets the following actions run inside it.
-    if (!d.actions.empty()) Schedule(0);
-    Outcome outcome = Outcome::Done;
-    try {
-        outcome = action.run();
-    } catch (const std::exception& e) {
-        Fail(action.what + ": " + e.what());
-    }
-    if (outcome == Outcome::Retry) {
-        if (GetTickCount64() > action.deadline) {
-            Fail(action.what + ": gave up after " + std::to_string(kGiveUpMs) + " ms");
-        } else {
-            D().actions.push_front(std::move(action));
-            Schedule(10);
-        }
-    }
-}
+namespace toolkit {
 
-void Queue(std::string what, std::function<Outcome()> run) {
+void SetUp() {
+    (void)g_hooksInstalled;
     EnsureGui();
-    D().actions.push_back(Action{std::move(what), std::move(run), 0});
-    if (!detail::OpenForms().empty() || OpenMessageBox()) Kick();
 }
+
+Open WhatIsOpen() {
+    if (OpenMessageBox()) return Open::MessageBox;
+    return detail::OpenForms().empty() ? Open::Nothing : Open::Form;
+}
+
+bool ActivateTopForm(bool now) {
+    HWND top = detail::OpenForms().front()->hwnd;
+    if (GetActiveWindow() == top || !IsWindowEnabled(top)) return true;
+    SetForegroundWindow(top);
+    SetActiveWindow(top);
+    return GetActiveWindow() == top || now;
+}
+
+void Schedule(int ms) {
+    CancelSchedule();
+    g_timer = SetTimer(nullptr, 0, static_cast<UINT>(ms), &OnTimer);
+}
+bool Scheduled() { return g_timer != 0; }
+void CancelSchedule() {
+    if (g_timer) KillTimer(nullptr, g_timer);
+    g_timer = 0;
+}
+
+}  // namespace toolkit
+
+namespace {
 
 // Runs `act` on the named control of `kind`, retrying while it is not there.
 void QueueOn(const std::string& what, const std::string& control, std::optional<Kind> kind,
@@ -319,7 +280,8 @@ void Focus(const std::string& control) {
     });
 }
 
-namespace {
+namespace toolkit {
+
 void QueueSpin(const std::string& control, bool up) {
     QueueOn(std::string(up ? "SpinUp " : "SpinDown ") + control, control, Kind::UpDown, [up](ControlState& spinner) {
         if (!IsWindowEnabled(spinner.hwnd)) return Outcome::Done;
@@ -329,32 +291,26 @@ void QueueSpin(const std::string& control, bool up) {
         return Outcome::Done;
     });
 }
-}  // namespace
 
-void SpinUp(const std::string& control) { QueueSpin(control, true); }
-void SpinDown(const std::string& control) { QueueSpin(control, false); }
-
-void CloseFromFrame() {
-    Queue("CloseFromFrame", [] {
-        const auto forms = detail::OpenForms();
-        if (forms.empty()) return Outcome::Retry;
-        // What the frame's close button sends.
-        PostMessageW(forms.front()->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return Outcome::Done;
-    });
+Outcome CloseTopFormFromFrame() {
+    const auto forms = detail::OpenForms();
+    if (forms.empty()) return Outcome::Retry;
+    // What the frame's close button sends.
+    PostMessageW(forms.front()->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return Outcome::Done;
 }
 
-void EndSession() {
-    Queue("EndSession", [] {
-        const auto forms = detail::OpenForms();
-        if (forms.empty()) return Outcome::Retry;
-        HWND hwnd = forms.front()->hwnd;
-        // What the system sends every top-level window at log-off.
-        if (SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))
-            SendMessageW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        return Outcome::Done;
-    });
+Outcome EndSessionOfTopForm() {
+    const auto forms = detail::OpenForms();
+    if (forms.empty()) return Outcome::Retry;
+    HWND hwnd = forms.front()->hwnd;
+    // What the system sends every top-level window at log-off.
+    if (SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF))
+        SendMessageW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    return Outcome::Done;
 }
+
+}  // namespace toolkit
 
 void ClickMessageBox(Answer button) {
     Queue("ClickMessageBox", [button] {
@@ -379,21 +335,6 @@ void OpenSystemMenu() {
         PostMessageW(forms.front()->hwnd, WM_SYSCOMMAND, SC_KEYMENU, L' ');
         return Outcome::Done;
     });
-}
-
-void Run(std::function<void()> action) {
-    Queue("Run", [action = std::move(action)] {
-        action();
-        return Outcome::Done;
-    });
-}
-
-bool FormOpen(const std::string& formName) { return FindForm(formName) != nullptr; }
-
-std::vector<std::string> OpenForms() {
-    std::vector<std::string> names;
-    for (detail::FormState* form : detail::OpenForms()) names.push_back(form->owner->ObjectName());
-    return names;
 }
 
 namespace {
@@ -596,26 +537,6 @@ bool SaveScreenshot(const std::string& formName, const std::string& pngPath) {
     const bool saved = win32::WritePng(bitmap, width, height, pngPath);
     DeleteObject(bitmap);
     return saved;
-}
-
-void Reset() {
-    Driver& d = D();
-    d.actions.clear();
-    shared::ClearLog();
-    if (d.timer) KillTimer(nullptr, d.timer);
-    d.timer = 0;
-    (void)g_hooksInstalled;
-}
-
-std::size_t PendingActions() { return D().actions.size(); }
-
-bool RunQueued(int timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
-    while (!D().actions.empty() && GetTickCount64() < deadline) {
-        Kick();
-        ProcessEvents(10);
-    }
-    return D().actions.empty();
 }
 
 }  // namespace dg::ui::testing
