@@ -83,7 +83,6 @@ protected:
 
 private:
     friend struct detail::FormCore;
-    friend struct detail::FormState;
     std::string objectName_;
     std::unique_ptr<detail::FormState> state_;
 };

@@ -38,6 +38,12 @@ std::deque<Action>& Actions() {
     return actions;
 }
 
+void ClearLog() {
+    L().answers.clear();
+    L().messages.clear();
+    L().errors.clear();
+}
+
 }  // namespace
 
 namespace shared {
@@ -105,12 +111,6 @@ void Fail(const std::string& what) {
     std::fprintf(stderr, "dg::ui::testing: %s\n", what.c_str());
 }
 
-void ClearLog() {
-    L().answers.clear();
-    L().messages.clear();
-    L().errors.clear();
-}
-
 std::vector<Rgb> ColoursByUse(const std::vector<std::uint32_t>& pixels) {
     std::vector<std::pair<std::uint32_t, int>> counts;
     for (std::uint32_t pixel : pixels) {
@@ -159,7 +159,7 @@ bool FormOpen(const std::string& formName) {
 
 void Reset() {
     Actions().clear();
-    shared::ClearLog();
+    ClearLog();
     toolkit::CancelSchedule();
 }
 

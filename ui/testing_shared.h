@@ -32,7 +32,6 @@ std::optional<Answer> TakeQueuedAnswer(const ui::detail::MessageRequest& request
 void RecordMessage(const ui::detail::MessageRequest& request, Answer answer);
 // Kept for DriverErrors() and written to standard error at once.
 void Fail(const std::string& what);
-void ClearLog();
 
 // The colours of the pixels (0xRRGGBB; higher bits are ignored), the most used
 // first, ties in the order they first appear.
@@ -43,7 +42,7 @@ std::vector<Rgb> ColoursByUse(const std::vector<std::uint32_t>& pixels);
 // What each toolkit's driver gives the queue (its testing.cpp).
 namespace dg::ui::testing::toolkit {
 
-enum class Open { Nothing, Form, MessageBox };
+enum class Open { Nothing, Form, Message };  // Message: a message box
 // The GUI and the driver's timer exist.
 void SetUp();
 // What is open on top: a message box before any form.

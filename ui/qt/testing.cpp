@@ -111,7 +111,7 @@ void SetUp() {
 
 Open WhatIsOpen() {
     if (!QCoreApplication::instance()) return Open::Nothing;
-    if (OpenMessageBox()) return Open::MessageBox;
+    if (OpenMessageBox()) return Open::Message;
     return OpenDialogs().empty() ? Open::Nothing : Open::Form;
 }
 

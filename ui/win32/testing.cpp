@@ -113,7 +113,7 @@ void SetUp() {
 }
 
 Open WhatIsOpen() {
-    if (OpenMessageBox()) return Open::MessageBox;
+    if (OpenMessageBox()) return Open::Message;
     return detail::OpenForms().empty() ? Open::Nothing : Open::Form;
 }
 
