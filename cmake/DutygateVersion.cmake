@@ -19,3 +19,6 @@ math(EXPR DG_VERSION_NUMBER "${PROJECT_VERSION_MAJOR} * 1000000 + ${PROJECT_VERS
 configure_file(${PROJECT_SOURCE_DIR}/include/dutygate/dutygate_version.h.in
   ${PROJECT_BINARY_DIR}/include/dutygate/dutygate_version.h @ONLY)
 include_directories(${PROJECT_BINARY_DIR}/include)
+# The four-field version for the scripts that package a build
+# (scripts/windows.sh and scripts/windows-package.sh read it from here).
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/dutygate-version.txt CONTENT "${PROJECT_VERSION}\n")

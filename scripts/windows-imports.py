@@ -4,10 +4,14 @@ scripts/windows-api-minimum.txt with its documented minimum Windows
 version, and none may need more than the floor (Windows 7 SP1, 6.1).
 
     windows-imports.py BINARY...
+    windows-imports.py --system-dlls-only BINARY...
 
 Wine exports every function, so no test under it shows that a DLL still
 loads on an older Windows: this table is that test. Exits 1 naming each
-import that is newer than the floor or has no entry.
+import that is newer than the floor or has no entry. With
+--system-dlls-only (for every program of the build, the tests' too) it
+checks only that each DLL imported is one of Windows's own: a DLL of the
+table, or one on its "system" lines.
 """
 import os
 import re
@@ -20,15 +24,18 @@ NAMES = {(5, 0): "Windows 2000", (5, 1): "Windows XP", (6, 0): "Windows Vista", 
          (6, 2): "Windows 8", (6, 3): "Windows 8.1", (10, 0): "Windows 10"}
 
 
-def minimums():
-    table = {}
+def read_table():
+    """({(dll, function): minimum version}, {system DLL})."""
+    table, system = {}, set()
     with open(TABLE, encoding="utf-8") as f:
         for line in f:
             line = line.split("#", 1)[0].split()
-            if line:
+            if line and line[0] == "system":
+                system.update(dll.lower() for dll in line[1:])
+            elif line:
                 dll, function, version = line
                 table[(dll.lower(), function)] = tuple(int(x) for x in version.split("."))
-    return table
+    return table, system | {dll for dll, _ in table}
 
 
 def imports(binary):
@@ -54,12 +61,18 @@ def imports(binary):
 
 
 def main():
-    table = minimums()
+    table, system = read_table()
+    dlls_only = sys.argv[1:2] == ["--system-dlls-only"]
+    binaries = sys.argv[2:] if dlls_only else sys.argv[1:]
     problems = []
-    for binary in sys.argv[1:]:
+    for binary in binaries:
         names = imports(binary)
         if not names:
             problems.append("%s: no imports read" % binary)
+        if dlls_only:
+            problems += ["%s imports %s, which is not a system DLL" % (binary, dll)
+                         for dll in sorted({dll for dll, _ in names} - system)]
+            continue
         newest = max((table.get(n, (0, 0)) for n in names), default=(0, 0))
         for dll, function in names:
             need = table.get((dll, function))
@@ -70,6 +83,8 @@ def main():
                 problems.append("%s imports %s!%s, which needs %s; the floor is Windows 7 SP1"
                                 % (binary, dll, function, NAMES.get(need, "%d.%d" % need)))
         print("%s: %d imports, the newest needs %s" % (binary, len(names), NAMES.get(newest, "%d.%d" % newest)))
+    if dlls_only:
+        print("%d binaries, each importing only system DLLs" % len(binaries))
     for p in problems:
         print("windows-imports: " + p, file=sys.stderr)
     return 1 if problems else 0

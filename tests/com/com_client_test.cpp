@@ -664,7 +664,8 @@ TEST_F(Com, RegistrationPerUserAndBothBitnessesSideBySide) {
     ASSERT_EQ(Regsvr32(L"", OwnDll()), 0u);
 
     if (!std::filesystem::exists(OtherDll())) GTEST_SKIP() << "the other bitness is not built";
-    if (GetEnvironmentVariableW(L"DG_NO_32BIT", nullptr, 0)) GTEST_SKIP() << "this machine runs no 32-bit code";
+    // DG_NO_32BIT: why the other bitness cannot run on this machine.
+    if (char why[256]; GetEnvironmentVariableA("DG_NO_32BIT", why, sizeof why)) GTEST_SKIP() << why;
     ASSERT_EQ(Regsvr32(L"", OtherDll(), true), 0u);
     ASSERT_EQ(Regsvr32(L"/u", OwnDll()), 0u);  // the other keeps working
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ClassKey(dc::Classes()[0])));
@@ -712,5 +713,50 @@ TEST_F(Com, ScriptHostCallsLateBound) {
     EXPECT_GT(passed, 0) << out;
     EXPECT_EQ(failed, 0) << out;
 }
+
+#ifdef DG_REGISTRATION_FREE
+// A host manifest names the assembly's version, and the loader holds it to
+// the one in Dutygate.manifest: the shipped template makes a context with
+// both classes, while a host manifest kept from an earlier zip (which named
+// the file version 1.0.0.15) makes none, so its host gets no object.
+TEST(RegistrationFree, HostManifestMustNameTheAssemblyVersion) {
+    std::ifstream in(std::filesystem::path(ExeDir()) / "host.exe.manifest");
+    std::string shipped((std::istreambuf_iterator<char>(in)), {});
+    const std::string current = "version=\"1.0.0.0\"";
+    const size_t at = shipped.find(current);
+    ASSERT_NE(at, std::string::npos) << shipped;
+    std::string earlier = shipped;
+    earlier.replace(at, current.size(), "version=\"1.0.0.15\"");
+    const auto dir = std::filesystem::temp_directory_path() / ("dgsxs" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "earlier.manifest", std::ios::binary) << earlier;
+    std::ofstream(dir / "shipped.manifest", std::ios::binary) << shipped;
+    const std::wstring assemblies = ExeDir();
+    auto context = [&](const char* name) {
+        const std::wstring source = (dir / name).wstring();
+        ACTCTXW actctx{};
+        actctx.cbSize = sizeof actctx, actctx.lpSource = source.c_str();
+        actctx.dwFlags = ACTCTX_FLAG_ASSEMBLY_DIRECTORY_VALID, actctx.lpAssemblyDirectory = assemblies.c_str();
+        return CreateActCtxW(&actctx);
+    };
+    EXPECT_EQ(context("earlier.manifest"), INVALID_HANDLE_VALUE);
+    HANDLE ctx = context("shipped.manifest");
+    ASSERT_NE(ctx, INVALID_HANDLE_VALUE);
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(ActivateActCtx(ctx, &cookie));
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    for (const dc::ClassInfo& c : dc::Classes()) {
+        CLSID clsid{};
+        IUnknown* object = nullptr;
+        EXPECT_EQ(CLSIDFromProgID(W(c.progid).c_str(), &clsid), S_OK) << c.progid;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, (void**)&object), S_OK);
+        if (object) object->Release();
+    }
+    CoUninitialize();
+    DeactivateActCtx(0, cookie), ReleaseActCtx(ctx);
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+#endif
 
 }  // namespace

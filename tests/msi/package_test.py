@@ -10,6 +10,7 @@
   package, from the zip unpacked as they would unpack it.
 Ends with 'N passed, N failed'.
 """
+import importlib.util
 import os
 import subprocess
 import sys
@@ -18,6 +19,9 @@ import zipfile
 
 OUT, VERSION = os.path.abspath(sys.argv[1]), sys.argv[2]
 SCRIPTS = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "scripts")
+MSI_SCRIPT = importlib.util.module_from_spec(
+    importlib.util.spec_from_file_location("windows_msi", os.path.join(SCRIPTS, "windows-msi.py")))
+MSI_SCRIPT.__spec__.loader.exec_module(MSI_SCRIPT)
 results = []
 
 
@@ -77,39 +81,53 @@ def signing(tmp):
     check("without a certificate nothing is signed, and it says so", code == 3 and "unsigned" in text, text)
 
 
-def fragment(tmp):
-    unpacked = os.path.join(tmp, "Dutygate-%s" % VERSION)
-    zipfile.ZipFile(os.path.join(OUT, "Dutygate-%s-windows.zip" % VERSION)).extractall(unpacked)
-    product = os.path.join(tmp, "Plant.wxs")
-    with open(product, "w") as f:
-        f.write("""<?xml version="1.0" encoding="utf-8"?>
+PLANT = """<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="*" Name="Plant HMI" Language="1033" Version="2.1.0" Manufacturer="A plant"
            UpgradeCode="2F0C7C7E-3C55-4E43-9F4B-7A0A5B1E9D11">
     <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"/>
     <Media Id="1" Cabinet="plant.cab" EmbedCab="yes"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFiles64Folder">
-        <Directory Id="HMI" Name="Plant HMI"><Directory Id="DUTYGATEFOLDER64" Name="Dutygate"/></Directory>
-      </Directory>
+      %s
       <Directory Id="ProgramFilesFolder">
         <Directory Id="HMI32" Name="Plant HMI"><Directory Id="DUTYGATEFOLDER32" Name="Dutygate"/></Directory>
       </Directory>
     </Directory>
     <Feature Id="HMI" Level="1">
-      <ComponentGroupRef Id="DutygateX64"/>
+      %s
       <ComponentGroupRef Id="DutygateX86"/>
       <ComponentGroupRef Id="DutygateShared"/>
     </Feature>
   </Product>
 </Wix>
-""")
-    plant = os.path.join(tmp, "plant.msi")
-    code, text = run("wixl", "-a", "x64", "-D", "DutygateSource=.", "-o", plant, product,
-                     os.path.join(unpacked, "Dutygate.wxs"))
-    files = run("msiinfo", "export", plant, "File")[1] + run("msiinfo", "export", plant, "Registry")[1]
-    check("the fragment compiles into an integrator's own package",
-          code == 0 and "Dutygate.x86.dll" in files and "InprocServer32" in files, text + files)
+"""
+FOLDER64 = """<Directory Id="ProgramFiles64Folder">
+        <Directory Id="HMI" Name="Plant HMI"><Directory Id="DUTYGATEFOLDER64" Name="Dutygate"/></Directory>
+      </Directory>"""
+
+
+def fragment(tmp):
+    unpacked = os.path.join(tmp, "Dutygate-%s" % VERSION)
+    zipfile.ZipFile(os.path.join(OUT, "Dutygate-%s-windows.zip" % VERSION)).extractall(unpacked)
+    # An integrator's product for 64-bit Windows takes all three groups; one
+    # for 32-bit Windows only the x86 DLL and the shared rows, and must still
+    # register both ProgIDs.
+    for arch, product_text in (("x64", PLANT % (FOLDER64, '<ComponentGroupRef Id="DutygateX64"/>')),
+                               ("x86", PLANT % ("", ""))):
+        product = os.path.join(tmp, "Plant-%s.wxs" % arch)
+        with open(product, "w") as f:
+            f.write(product_text)
+        plant = os.path.join(tmp, "plant-%s.msi" % arch)
+        # wixl links every fragment it is given, where WiX's linker takes the
+        # referenced ones: the packaging script's own filter leaves the rest out.
+        linked = os.path.join(unpacked, "Plant-%s-Dutygate.wxs" % arch)
+        MSI_SCRIPT.referenced_fragments(product, os.path.join(unpacked, "Dutygate.wxs"), linked)
+        code, text = run("wixl", "-a", arch, "-D", "DutygateSource=.", "-o", plant, product, linked)
+        files = run("msiinfo", "export", plant, "File")[1] + run("msiinfo", "export", plant, "Registry")[1]
+        check("the fragment compiles into an integrator's own %s package, with both ProgIDs" % arch,
+              code == 0 and "Dutygate.x86.dll" in files and "InprocServer32" in files
+              and all("Software\\Classes\\Dutygate.%s\\CLSID" % c in files for c in ("clsPassword", "clsShiftClass")),
+              text + files)
 
 
 def main():
