@@ -470,6 +470,35 @@ TEST_F(Com, AFolderWhereNothingCanBeMadeIsDescribedInChinese) {
     info->Release();
 }
 
+// A host running as a service lives in a window station that no one sees:
+// the same failure shows no box there, and the creation fails at once with
+// the description, where a box would wait for ever for an answer.
+TEST_F(Com, AServiceHostIsNeverBlockedByABox) {
+    std::ofstream("mdb") << "plain";
+    HWINSTA visible = GetProcessWindowStation();
+    HWINSTA service = CreateWindowStationW(L"DutygateService", 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_TRUE(service && SetProcessWindowStation(service));
+    const DWORD pid = GetCurrentProcessId(), tid = GetCurrentThreadId();
+    CLSID clsid{};
+    IDispatch* d = nullptr;
+    HRESULT hr = S_OK;
+    boxTexts.clear();
+    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] {
+        hr = CLSIDFromProgID(L"Dutygate.clsPassword", &clsid);
+        if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, (void**)&d);
+    });
+    SetProcessWindowStation(visible), CloseWindowStation(service);
+    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_TRUE(boxTexts.empty());
+    IErrorInfo* info = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    EXPECT_EQ(std::wstring(text ? text : L"").rfind(L"无法打开数据库“mdb\\Para.mdb”", 0), 0u);
+    SysFreeString(text);
+    info->Release();
+}
+
 TEST_F(Com, EventSetClassArrivesThroughAConnectionPointOnTheRealClock) {
     Create(L"Dutygate.clsShiftClass")->Release();  // the database with its default row
     std::time_t now = std::time(nullptr);

@@ -1,9 +1,11 @@
 // The one message box of the component, on MessageBoxW. It works on any
 // thread: the owner is this thread's active form, or none (task-modal) when
 // none of ours is active, as for the logout question, which comes after its
-// form has closed, and for the database creation, which has no form.
+// form has closed, and for the database creation, which has no form. In a
+// window station no one sees, it shows nothing.
 #include "ui/message_box.h"
 
+#include <cstdio>
 #include <string>
 
 #include "ui/win32/internal.h"
@@ -36,6 +38,15 @@ detail::FormState* OwnerForm() {
     return nullptr;
 }
 
+// No one sees a window station without WSF_VISIBLE (a service's): a box
+// there would wait for ever for an answer that never comes.
+bool StationVisible() {
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace
 
 Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<std::string_view> title) {
@@ -49,6 +60,13 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
     };
     if (hooks.answer) {
         if (std::optional<Answer> queued = hooks.answer(request)) return record(*queued);
+    }
+    // Where no one can see it the text goes to standard error and the first
+    // button is the answer; a failure still reaches the host as its error.
+    if (!StationVisible()) {
+        std::fprintf(stderr, "%s: %s\n", request.title.c_str(), request.text.c_str());
+        std::fflush(stderr);
+        return record(FirstButton(buttons));
     }
     HWND owner = ownerForm ? ownerForm->hwnd : nullptr;
     UINT flags = (buttons == Buttons::YesNo ? MB_YESNO : MB_OK) | IconFlag(icon) | MB_SETFOREGROUND;
