@@ -1,6 +1,6 @@
 #pragma once
 // The few operating-system calls the store needs, one implementation per
-// platform (store/posix/, store/win/). Texts they take and return are UTF-8;
+// platform (store/posix/, store/win32/). Texts they take and return are UTF-8;
 // a name is relative or absolute, with '\' or '/' as separator. Where the
 // platform converts a name it throws StoreError for text that is not UTF-8.
 // (The Windows build keeps std::filesystem out: its path type alone links

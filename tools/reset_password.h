@@ -4,7 +4,7 @@
 // that level adds the row again with the default password, and the shift
 // settings (tblClassTime) stay as they are. Platform-free: reading the
 // command line, entering the folder and writing to the console are the
-// platform's (tools/posix/, tools/win/).
+// platform's (tools/posix/, tools/win32/).
 #include <functional>
 #include <string>
 #include <string_view>
