@@ -13,7 +13,7 @@ install_deps() {
     done
     if [ -n "$missing" ]; then
         export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq
+        apt-get update -qq || echo "apt-get update failed in part; going on with the indexes this machine has" >&2
         apt-get install -y -qq --no-install-recommends $missing
     fi
 }

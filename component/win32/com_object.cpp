@@ -15,8 +15,8 @@
 
 #include "base/failure_text.h"
 #include "base/system_message.h"
-#include "component/object.h"
-#include "component/status.h"
+#include "component/core/object.h"
+#include "component/core/status.h"
 #include "component/win32/module.h"
 #include "component/win32/win_guid.h"
 
@@ -331,7 +331,7 @@ public:
     // it. A call from elsewhere writes nothing of the object.
     bool OnOwnerThread() noexcept {
         RunHandOffs();
-        return CheckCaller(core_) == kOk;
+        return CheckCaller(core_) == status::kOk;
     }
 
     // IConnectionPointContainer: one point, for the class's event interface.
@@ -384,7 +384,7 @@ private:
     // Runs member `index` on the owning thread, with the object held.
     HRESULT Run(std::size_t index, VARIANT* result) noexcept {
         VariantInit(result);
-        Status status = kOk;
+        Status status = status::kOk;
         try {
             status = CallMember(core_, cls_.members[index].dispid);
         } catch (...) {

@@ -3,7 +3,7 @@
 // the shared object core.
 #include <windows.h>
 
-#include "component/class_table.h"
+#include "component/core/class_table.h"
 
 namespace dg::component::win32 {
 

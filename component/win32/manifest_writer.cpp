@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <string>
 
-#include "component/class_table.h"
-#include "component/guid.h"
+#include "component/core/class_table.h"
+#include "component/core/guid.h"
 #include "component/win32/text_file.h"
 
 #ifndef DG_ASSEMBLY_VERSION

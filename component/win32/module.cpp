@@ -9,9 +9,9 @@
 #include <new>
 
 #include "base/system_message.h"
-#include "component/class_table.h"
-#include "component/object.h"
-#include "component/status.h"
+#include "component/core/class_table.h"
+#include "component/core/object.h"
+#include "component/core/status.h"
 #include "component/win32/com_object.h"
 #include "component/win32/registry_keys.h"
 #include "component/win32/win_guid.h"
@@ -80,7 +80,7 @@ namespace dg::component {
 // The system's text in the user's language; the standard English text where
 // the system has none for the code.
 std::string PlatformStatusText(Status status) {
-    const char* standard = TextsOf(status).standard;
+    const char* standard = dg::status::TextsOf(status).standard;
     const std::string system = SystemMessage(static_cast<unsigned long>(status));
     if (*standard && system.rfind("错误 ", 0) == 0) return std::string(standard) + "（" + system + "）";
     return system;

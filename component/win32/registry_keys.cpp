@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <string>
 
-#include "component/class_table.h"
-#include "component/guid.h"
+#include "component/core/class_table.h"
+#include "component/core/guid.h"
 #include "component/win32/class_keys.h"
 #include "component/win32/module.h"
 #include "component/win32/win_guid.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/utf16.h"
-#include "component/class_table.h"
+#include "component/core/class_table.h"
 #include "component/win32/win_guid.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "component/identifiers.h"
+#include "component/core/identifiers.h"
 
 namespace dg::component {
 

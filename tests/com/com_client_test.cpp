@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "component/class_table.h"
-#include "component/guid.h"
+#include "component/core/class_table.h"
+#include "component/core/guid.h"
 #include "component/win32/win_guid.h"
 
 namespace {
@@ -483,10 +483,12 @@ TEST_F(Com, AServiceHostIsNeverBlockedByABox) {
     IDispatch* d = nullptr;
     HRESULT hr = S_OK;
     boxTexts.clear();
-    WhileRunning([&] { AnswerWindows(pid, tid); }, [&] {
-        hr = CLSIDFromProgID(L"Dutygate.clsPassword", &clsid);
-        if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, (void**)&d);
-    });
+    WhileRunning([&] { AnswerWindows(pid, tid); },
+                 [&] {
+                     hr = CLSIDFromProgID(L"Dutygate.clsPassword", &clsid);
+                     if (SUCCEEDED(hr))
+                         hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, (void**)&d);
+                 });
     SetProcessWindowStation(visible), CloseWindowStation(service);
     EXPECT_EQ(hr, E_FAIL);
     EXPECT_TRUE(boxTexts.empty());

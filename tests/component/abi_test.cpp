@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "component/identifiers.h"
+#include "component/core/identifiers.h"
 #include "dutygate/dutygate.h"
 #include "dutygate/dutygate.hpp"
 #include "sink_recorder.h"
@@ -34,6 +34,7 @@ protected:
 // The public header repeats the identifiers that Dutygate.dll also uses.
 TEST(AbiIdentifiers, AgreeWithTheSharedClassTable) {
     namespace c = dg::component;
+    namespace st = dg::status;
     const std::pair<dg_guid, c::Guid> pairs[] = {{DG_LIBID_Dutygate, c::kLibId},
                                                  {DG_CLSID_clsPassword, c::kClsidPassword},
                                                  {DG_CLSID_clsShiftClass, c::kClsidShiftClass},
@@ -43,18 +44,18 @@ TEST(AbiIdentifiers, AgreeWithTheSharedClassTable) {
                                                  {DG_DIID___clsShiftClass, c::kDiidShiftClass},
                                                  {DG_GUID_ProgIdCustomData, c::kProgIdCustomData}};
     for (const auto& [abi, shared] : pairs) EXPECT_EQ(std::memcmp(&abi, &shared, sizeof abi), 0);
-    const std::pair<dg_status, c::Status> statuses[] = {{DG_E_UNEXPECTED, c::kUnexpected},
-                                                        {DG_E_FAIL, c::kFail},
-                                                        {DG_E_OUTOFMEMORY, c::kOutOfMemory},
-                                                        {DG_E_INVALIDARG, c::kInvalidArg},
-                                                        {DG_E_UNKNOWN_NAME, c::kUnknownName},
-                                                        {DG_E_MEMBER_NOT_FOUND, c::kMemberNotFound},
-                                                        {DG_E_BAD_PARAM_COUNT, c::kBadParamCount},
-                                                        {DG_E_CLASS_NOT_AVAILABLE, c::kClassNotAvailable},
-                                                        {DG_E_WRONG_THREAD, c::kWrongThread},
-                                                        {DG_E_TYPE_MISMATCH, c::kTypeMismatch},
-                                                        {DG_E_OVERFLOW, c::kOverflow},
-                                                        {DG_E_OUT_OF_RANGE, c::kOutOfRange}};
+    const std::pair<dg_status, st::Status> statuses[] = {{DG_E_UNEXPECTED, st::kUnexpected},
+                                                         {DG_E_FAIL, st::kFail},
+                                                         {DG_E_OUTOFMEMORY, st::kOutOfMemory},
+                                                         {DG_E_INVALIDARG, st::kInvalidArg},
+                                                         {DG_E_UNKNOWN_NAME, st::kUnknownName},
+                                                         {DG_E_MEMBER_NOT_FOUND, st::kMemberNotFound},
+                                                         {DG_E_BAD_PARAM_COUNT, st::kBadParamCount},
+                                                         {DG_E_CLASS_NOT_AVAILABLE, st::kClassNotAvailable},
+                                                         {DG_E_WRONG_THREAD, st::kWrongThread},
+                                                         {DG_E_TYPE_MISMATCH, st::kTypeMismatch},
+                                                         {DG_E_OVERFLOW, st::kOverflow},
+                                                         {DG_E_OUT_OF_RANGE, st::kOutOfRange}};
     for (const auto& [abi, shared] : statuses) EXPECT_EQ(abi, shared);
     EXPECT_STREQ(dg_version(), DG_VERSION);
     EXPECT_EQ(DG_VERSION_NUMBER, DG_VERSION_MAJOR * 1000000 + DG_VERSION_MINOR * 1000 + DG_VERSION_TWEAK);

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "component/testing_hooks.h"
+#include "component/core/testing_hooks.h"
 #include "dutygate/dutygate.h"
 #include "dutygate/dutygate.hpp"
 #include "sink_recorder.h"

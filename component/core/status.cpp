@@ -1,4 +1,4 @@
-#include "component/status.h"
+#include "component/core/status.h"
 
 #include <cstdint>
 #include <exception>
@@ -37,11 +37,11 @@ Status FailFromCurrentException() noexcept {
     } catch (const store::StoreError& e) {
         return Fail(store::kStatusStoreFailure, e.what());
     } catch (const std::bad_alloc&) {
-        return Fail(kOutOfMemory);
+        return Fail(status::kOutOfMemory);
     } catch (const std::exception& e) {
-        return Fail(kUnexpected, e.what());
+        return Fail(status::kUnexpected, e.what());
     } catch (...) {
-        return Fail(kUnexpected);
+        return Fail(status::kUnexpected);
     }
 }
 

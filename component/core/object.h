@@ -12,7 +12,7 @@
 //    destroyed there at its next call into the boundary, or its end,
 //    whichever comes first;
 //  - owning thread ends while references remain: its class instances are
-//    destroyed there; the remaining shells only answer kWrongThread and are
+//    destroyed there; the remaining shells only answer status::kWrongThread and are
 //    freed by their last release, wherever that happens.
 #include <atomic>
 #include <cstdint>
@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "component/class_table.h"
-#include "component/status.h"
+#include "component/core/class_table.h"
+#include "component/core/status.h"
 
 namespace dg::access {
 class clsPassword;

@@ -2,7 +2,7 @@
 // event to every sink in turn.
 #include <algorithm>
 
-#include "component/object_internal.h"
+#include "component/core/object_internal.h"
 
 namespace dg::component {
 

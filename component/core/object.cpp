@@ -1,13 +1,13 @@
 // The object core's lifetime: reference counts, the thread that owns each
 // object, terminations handed to that thread, and the end of a thread.
-#include "component/object.h"
+#include "component/core/object.h"
 
 #include <algorithm>
 #include <mutex>
 
 #include "access/clsPassword.h"
-#include "component/object_internal.h"
-#include "component/status.h"
+#include "component/core/object_internal.h"
+#include "component/core/status.h"
 #include "shift/clsShiftClass.h"
 
 namespace dg::component {
@@ -164,9 +164,9 @@ Object* PredeclaredObject(const ClassInfo& cls) {
 
 Status CheckCaller(const Object* obj) noexcept {
     if (obj->orphaned.load(std::memory_order_acquire))
-        return Fail(kWrongThread, "创建此对象的线程已经结束，对象不能再使用");
-    if (obj->owner != std::this_thread::get_id()) return Fail(kWrongThread);
-    return kOk;
+        return Fail(status::kWrongThread, "创建此对象的线程已经结束，对象不能再使用");
+    if (obj->owner != std::this_thread::get_id()) return Fail(status::kWrongThread);
+    return status::kOk;
 }
 
 std::uint32_t AddRef(Object* obj) noexcept { return obj->refs.fetch_add(1, std::memory_order_relaxed) + 1; }

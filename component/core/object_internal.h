@@ -4,7 +4,7 @@
 #include <atomic>
 #include <vector>
 
-#include "component/object.h"
+#include "component/core/object.h"
 
 namespace dg::component {
 

@@ -1,11 +1,11 @@
-#include "component/type_library.h"
+#include "component/c_abi/type_library.h"
 
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "component/class_table.h"
-#include "component/guid.h"
+#include "component/core/class_table.h"
+#include "component/core/guid.h"
 #include "dutygate/dutygate_version.h"
 
 namespace dg::component {

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "access/clsPassword.h"
-#include "component/object_internal.h"
-#include "component/status.h"
-#include "component/testing_hooks.h"
+#include "component/core/object_internal.h"
+#include "component/core/status.h"
+#include "component/core/testing_hooks.h"
 #include "shift/clsShiftClass.h"
 
 namespace dg::component {
@@ -101,9 +101,9 @@ Status CallMember(Object* obj, std::int32_t dispid) {
             if (status != 0) return Fail(status);
             break;
         }
-        default: return Fail(kMemberNotFound);
+        default: return Fail(status::kMemberNotFound);
     }
-    return kOk;
+    return status::kOk;
 }
 
 }  // namespace dg::component

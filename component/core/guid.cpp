@@ -1,4 +1,4 @@
-#include "component/guid.h"
+#include "component/core/guid.h"
 
 #include <cstdio>
 #include <cstring>

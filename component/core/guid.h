@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "component/identifiers.h"
+#include "component/core/identifiers.h"
 
 namespace dg::component {
 

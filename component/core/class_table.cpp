@@ -1,10 +1,10 @@
-#include "component/class_table.h"
+#include "component/core/class_table.h"
 
 #include <algorithm>
 #include <iterator>
 
 #include "base/ascii.h"
-#include "component/guid.h"
+#include "component/core/guid.h"
 
 namespace dg::component {
 namespace {

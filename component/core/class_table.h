@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-#include "component/identifiers.h"
+#include "component/core/identifiers.h"
 
 namespace dg::component {
 

@@ -1,4 +1,4 @@
-#include "component/registry_file.h"
+#include "component/registry/registry_file.h"
 
 #include <link.h>
 #include <fcntl.h>
@@ -17,9 +17,9 @@
 #include <nlohmann/json.hpp>
 
 #include "base/failure_text.h"
-#include "component/class_table.h"
-#include "component/guid.h"
-#include "component/status.h"
+#include "component/core/class_table.h"
+#include "component/core/guid.h"
+#include "component/core/status.h"
 
 namespace dg::component {
 namespace {

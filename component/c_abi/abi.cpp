@@ -5,11 +5,11 @@
 #include <string_view>
 
 #include "base/failure_text.h"
-#include "component/class_table.h"
-#include "component/c_abi.h"
-#include "component/guid.h"
-#include "component/object.h"
-#include "component/status.h"
+#include "component/core/class_table.h"
+#include "component/c_abi/c_abi.h"
+#include "component/core/guid.h"
+#include "component/core/object.h"
+#include "component/core/status.h"
 #include "dutygate/dutygate.h"
 #include "ui/app.h"
 
@@ -161,7 +161,7 @@ DG_API uint32_t dg_release(dg_object* obj) { return obj != nullptr ? Release(Cor
 
 DG_API const char* dg_last_error(void) { return LastError(); }
 
-DG_API const char* dg_status_text(dg_status status) { return StandardDescription(status); }
+DG_API const char* dg_status_text(dg_status status) { return dg::status::StandardDescription(status); }
 
 DG_API int dg_display_check(const char** platform, const char** why) {
     // Per thread, like dg_last_error: valid until this thread's next call.

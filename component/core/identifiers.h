@@ -1,9 +1,9 @@
 #pragma once
 // The fixed identifiers of the public classes, shared by both boundaries
 // (the C ABI of libdutygate.so and the COM server Dutygate.dll): GUIDs,
-// dispatch identifiers, automation type codes and status values. Plain
-// values only, so that a file can include it beside <windows.h> or beside
-// the C ABI header. include/dutygate/dutygate.h repeats the same values for
+// dispatch identifiers and automation type codes; the status values are
+// base/status.h's. Plain values only, so that a file can include it beside
+// <windows.h> or beside the C ABI header. include/dutygate/dutygate.h repeats the same values for
 // its hosts; the component's tests check that the two agree.
 #include <cstdint>
 
@@ -51,8 +51,5 @@ inline constexpr std::uint16_t kVtI4 = 3;
 inline constexpr std::uint16_t kVtDate = 7;
 inline constexpr std::uint16_t kVtBstr = 8;
 inline constexpr std::uint16_t kVtBool = 11;
-
-// Status values (HRESULT): base/status.h, one list for every layer.
-using namespace dg::status;
 
 }  // namespace dg::component

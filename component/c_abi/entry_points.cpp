@@ -3,13 +3,13 @@
 #include <cstdio>
 
 #include "base/failure_text.h"
-#include "component/class_table.h"
-#include "component/c_abi.h"
-#include "component/guid.h"
-#include "component/object.h"
-#include "component/registry_file.h"
-#include "component/status.h"
-#include "component/type_library.h"
+#include "component/core/class_table.h"
+#include "component/c_abi/c_abi.h"
+#include "component/core/guid.h"
+#include "component/core/object.h"
+#include "component/registry/registry_file.h"
+#include "component/core/status.h"
+#include "component/c_abi/type_library.h"
 #include "dutygate/dutygate.h"
 
 using namespace dg::component;

@@ -5,9 +5,12 @@
 #include <string>
 #include <string_view>
 
-#include "component/identifiers.h"
+#include "base/status.h"
 
 namespace dg::component {
+
+// What every boundary function returns (base/status.h's values).
+using status::Status;
 
 // Records `description` (or, when empty, the description of `status`: its
 // Chinese sentence and the platform's text for it) as this thread's last
@@ -15,7 +18,7 @@ namespace dg::component {
 Status Fail(Status status, std::string_view description = {});
 
 // The platform's own text for a status value, after the Chinese sentence:
-// the standard English text on Linux (component/entry_points.cpp), the
+// the standard English text on Linux (component/c_abi/entry_points.cpp), the
 // system's text in the user's language on Windows (component/win32/).
 std::string PlatformStatusText(Status status);
 
