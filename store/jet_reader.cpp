@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/ascii.h"
+#include "base/failure_text.h"
 
 namespace dg::store::jet {
 namespace {
@@ -221,13 +222,19 @@ void Rc4(const unsigned char* key, std::size_t keyLength, unsigned char* data, s
     }
 }
 
-std::string PageText(std::uint32_t page) { return "page " + std::to_string(page); }
+// "第 5 页"
+std::string PageText(std::uint64_t page) { return "第 " + std::to_string(page) + " 页"; }
+
+// A page number past the end of the file.
+std::string PastTheEnd(std::uint64_t page, std::uint32_t pageCount) {
+    return "指向" + PageText(page) + "，但文件只有 " + std::to_string(pageCount) + " 页，文件已被截断或损坏";
+}
 
 // The table a failure was found in, formatted only when one is thrown.
 struct Where {
-    std::string_view table;  // "table tblPass", "the catalog MSysObjects"
+    std::string_view table;  // "表“tblPass”", "目录表 MSysObjects"
     std::uint32_t definition;
-    std::string Text() const { return std::string(table) + " (definition at " + PageText(definition) + ")"; }
+    std::string Text() const { return std::string(table) + "（定义在" + PageText(definition) + "）"; }
 };
 
 // One row of that table.
@@ -235,7 +242,7 @@ struct RowAt {
     const Where& where;
     std::uint32_t page;
     unsigned row;
-    std::string Text() const { return where.Text() + ": row " + std::to_string(row) + " of " + PageText(page); }
+    std::string Text() const { return where.Text() + "中" + PageText(page) + "的第 " + std::to_string(row) + " 行"; }
 };
 
 // A row: column count, fixed fields, variable fields, then from the end the
@@ -243,25 +250,25 @@ struct RowAt {
 // offset of the end of the data. `at` names the row in failures.
 std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariable, const unsigned char* r,
                              std::size_t length, const RowAt& at) {
-    if (length < 2) throw JetError(at.Text() + " is too short");
+    if (length < 2) throw JetError(at.Text() + "太短");
     const std::size_t rowColumns = U16(r);
     const std::size_t maskSize = (rowColumns + 7) / 8;
-    if (2 + maskSize > length) throw JetError(at.Text() + " is shorter than its null mask");
+    if (2 + maskSize > length) throw JetError(at.Text() + "比它的空值掩码还短");
     const std::size_t mask = length - maskSize;
     std::size_t dataEnd = mask;
     std::size_t varCount = 0;
     std::vector<std::size_t> varOffsets;
     if (hasVariable) {
-        if (mask < 4) throw JetError(at.Text() + " has no variable field table");
+        if (mask < 4) throw JetError(at.Text() + "没有变长字段表");
         varCount = U16(r + mask - 2);
-        if (4 + 2 * varCount + 2 > mask) throw JetError(at.Text() + " has a variable field table larger than the row");
+        if (4 + 2 * varCount + 2 > mask) throw JetError(at.Text() + "的变长字段表比该行还大");
         const std::size_t eodAt = mask - 4 - 2 * varCount;
         dataEnd = eodAt;
         for (std::size_t v = 0; v < varCount; ++v) varOffsets.push_back(U16(r + mask - 4 - 2 * v));
         varOffsets.push_back(U16(r + eodAt));
         for (std::size_t v = 0; v < varCount; ++v)
             if (varOffsets[v] < 2 || varOffsets[v] > varOffsets[v + 1] || varOffsets[v + 1] > dataEnd)
-                throw JetError(at.Text() + ": variable field " + std::to_string(v) + " lies outside the row");
+                throw JetError(at.Text() + "的变长字段 " + std::to_string(v) + " 超出了该行的范围");
     }
     std::vector<Value> values;
     values.reserve(columns.size());
@@ -278,7 +285,7 @@ std::vector<Value> DecodeRow(const std::vector<Column>& columns, bool hasVariabl
             if (size == 0) {
                 values.emplace_back(Null{});
             } else if (from + size > dataEnd) {
-                throw JetError(at.Text() + ": the field of column '" + c.name + "' lies outside the row");
+                throw JetError(at.Text() + "的列" + Quoted(c.name) + "超出了该行的范围");
             } else {
                 values.push_back(DecodeFixed(c.type, r + from));
             }
@@ -310,14 +317,14 @@ HeaderInfo ClassifyHeader(std::string_view head) {
 
 std::string DescribeKind(const HeaderInfo& info) {
     switch (info.kind) {
-        case FileKind::kNotJet: return "not a Jet database";
-        case FileKind::kJet3: return "a Jet 3 database (Access 97, version byte 0)";
-        case FileKind::kJet4: return "a Jet 4 database (Access 2000 to 2003, version byte 1)";
+        case FileKind::kNotJet: return "不是 Jet 数据库";
+        case FileKind::kJet3: return "是 Jet 3 数据库（Access 97，版本字节为 0）";
+        case FileKind::kJet4: return "是 Jet 4 数据库（Access 2000 至 2003，版本字节为 1）";
         case FileKind::kNewer:
-            return "a database of a format newer than Jet 4 (Access 2007 or later, version byte " +
-                   std::to_string(info.version) + ")";
+            return "是格式比 Jet 4 新的数据库（Access 2007 或更新的版本，版本字节为 " + std::to_string(info.version) +
+                   "）";
     }
-    return "unknown";
+    return "格式不明";
 }
 
 namespace {
@@ -369,27 +376,25 @@ private:
 
 File::File(std::string bytes) : bytes_(std::move(bytes)) {
     const HeaderInfo info = ClassifyHeader(bytes_);
-    if (info.kind != FileKind::kJet4) throw JetError("The file is " + DescribeKind(info) + ", not a Jet 4 database");
+    if (info.kind == FileKind::kNotJet) throw JetError("该文件" + DescribeKind(info));
+    if (info.kind != FileKind::kJet4) throw JetError("该文件" + DescribeKind(info) + "，不是 Jet 4 数据库");
     if (bytes_.size() % kPageSize != 0)
-        throw JetError("The file is " + std::to_string(bytes_.size()) +
-                       " bytes long, not a whole number of 4096-byte pages: it is truncated or damaged");
+        throw JetError("文件长 " + std::to_string(bytes_.size()) +
+                       " 字节，不是整数个 4096 字节的页，文件已被截断或损坏");
     if (bytes_.size() / kPageSize > std::numeric_limits<std::uint32_t>::max() / 2)
-        throw JetError("The file is too large for a Jet 4 database");
+        throw JetError("文件太大，不可能是 Jet 4 数据库");
     pageCount_ = static_cast<std::uint32_t>(bytes_.size() / kPageSize);
     if (pageCount_ <= kCatalogPage)
-        throw JetError("The file has only " + std::to_string(pageCount_) +
-                       " pages and no catalog: it is truncated or damaged");
+        throw JetError("文件只有 " + std::to_string(pageCount_) + " 页，没有目录表 MSysObjects，文件已被截断或损坏");
     unsigned char header[kScrambledLength];
     std::memcpy(header, bytes_.data() + kScrambledFrom, sizeof header);
     Rc4(kHeaderKey, sizeof kHeaderKey, header, sizeof header);
     if (U32(header + (kDatabaseKeyOffset - kScrambledFrom)) != 0)
-        throw JetEncryptedError("The database is encrypted (an encoded Jet database), which is not read here");
+        throw JetEncryptedError("数据库已加密（经过编码的 Jet 数据库），本组件不读取加密的数据库");
 }
 
 const unsigned char* File::Page(std::uint32_t page, const Where& what, std::string_view suffix) const {
-    if (page >= pageCount_)
-        throw JetError(what.Text() + std::string(suffix) + " names page " + std::to_string(page) +
-                       ", but the file has only " + std::to_string(pageCount_) + " pages: it is truncated or damaged");
+    if (page >= pageCount_) throw JetError(what.Text() + std::string(suffix) + PastTheEnd(page, pageCount_));
     return reinterpret_cast<const unsigned char*>(bytes_.data()) + static_cast<std::size_t>(page) * kPageSize;
 }
 
@@ -399,15 +404,15 @@ Definition File::ReadDefinition(std::uint32_t first, std::string_view what) cons
     out.page = first;
     const Where where = out.Place();
     // The definition may go on over further pages, each after its header.
-    if (first == 0) throw JetError(where.Text() + ": page 0 is the file's header, not a table definition");
+    if (first == 0) throw JetError(where.Text() + "：第 0 页是文件头，不是表定义页");
     std::vector<unsigned char> def;
     std::vector<bool> seen(pageCount_, false);
     for (std::uint32_t page = first; page != 0;) {
         const unsigned char* p = Page(page, where);
         if (p[0] != kPageTableDef)
-            throw JetError(where.Text() + ": " + PageText(page) + " is no table definition page (type " +
-                           std::to_string(p[0]) + ")");
-        if (seen[page]) throw JetError(where.Text() + ": its pages form a loop at " + PageText(page));
+            throw JetError(where.Text() + "：" + PageText(page) + "不是表定义页（页类型为 " + std::to_string(p[0]) +
+                           "）");
+        if (seen[page]) throw JetError(where.Text() + "：定义页的链在" + PageText(page) + "处形成循环");
         seen[page] = true;
         def.insert(def.end(), p + (def.empty() ? 0 : kDefContinuationHeader), p + kPageSize);
         page = U32(p + kDefNextPage);
@@ -417,8 +422,8 @@ Definition File::ReadDefinition(std::uint32_t first, std::string_view what) cons
     out.usageMap = U32(def.data() + kDefUsageMap);
     std::size_t pos = kDefHeaderSize + static_cast<std::size_t>(realIndexes) * kRealIndexEntry;
     if (realIndexes > def.size() || pos + columnCount * kColumnEntry > def.size())
-        throw JetError(where.Text() + ": its column list runs past its end (" + std::to_string(columnCount) +
-                       " columns, " + std::to_string(realIndexes) + " indexes)");
+        throw JetError(where.Text() + "：列的描述超出了表定义的末尾（" + std::to_string(columnCount) + " 列，" +
+                       std::to_string(realIndexes) + " 个索引）");
     for (std::size_t i = 0; i < columnCount; ++i) {
         const unsigned char* c = def.data() + pos + i * kColumnEntry;
         Column column;
@@ -433,10 +438,10 @@ Definition File::ReadDefinition(std::uint32_t first, std::string_view what) cons
     }
     pos += columnCount * kColumnEntry;
     for (auto& column : out.columns) {
-        if (pos + 2 > def.size()) throw JetError(where.Text() + ": its column names run past its end");
+        if (pos + 2 > def.size()) throw JetError(where.Text() + "：列名超出了表定义的末尾");
         const std::size_t length = U16(def.data() + pos);
         pos += 2;
-        if (pos + length > def.size()) throw JetError(where.Text() + ": its column names run past its end");
+        if (pos + length > def.size()) throw JetError(where.Text() + "：列名超出了表定义的末尾");
         column.name = DecodeText(def.data() + pos, length);
         pos += length;
     }
@@ -447,30 +452,27 @@ std::vector<std::uint32_t> File::DataPages(const Definition& def) const {
     const Where where = def.Place();
     const std::uint32_t mapPage = def.usageMap >> kRowPointerShift;
     const unsigned rowNumber = def.usageMap & kRowPointerRow;
-    const unsigned char* p = Page(mapPage, where, ": its usage map");
+    const unsigned char* p = Page(mapPage, where, "的使用映射");
     const std::size_t rows = U16(p + kRowCountOffset);
     const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
     if (rowNumber >= rows || rowsEnd > kPageSize)
-        throw JetError(where.Text() + ": its usage map, row " + std::to_string(rowNumber) + " of " + PageText(mapPage) +
-                       ", does not exist");
+        throw JetError(where.Text() + "的使用映射（" + PageText(mapPage) + "的第 " + std::to_string(rowNumber) +
+                       " 行）不存在");
     const std::size_t start = U16(p + kRowTableOffset + 2 * rowNumber) & kRowOffsetMask;
     const std::size_t end = rowNumber == 0 ? kPageSize
                                            : U16(p + kRowTableOffset + 2 * (rowNumber - 1)) & kRowOffsetMask;
     if (start < rowsEnd || end > kPageSize || end <= start)
-        throw JetError(where.Text() + ": its usage map on " + PageText(mapPage) + " lies outside its page");
+        throw JetError(where.Text() + "的使用映射超出了它所在的" + PageText(mapPage) + "的范围");
 
     std::vector<bool> used(pageCount_, false);
     auto mark = [&](std::uint64_t page) {
-        if (page >= pageCount_)
-            throw JetError(where.Text() + ": its usage map names page " + std::to_string(page) +
-                           ", but the file has only " + std::to_string(pageCount_) +
-                           " pages: it is truncated or damaged");
+        if (page >= pageCount_) throw JetError(where.Text() + "的使用映射" + PastTheEnd(page, pageCount_));
         used[static_cast<std::size_t>(page)] = true;
     };
     const unsigned char* map = p + start;
     const std::size_t length = end - start;
     if (map[0] == kMapInline) {
-        if (length < kMapInlineBitmap) throw JetError(where.Text() + ": its usage map is too short");
+        if (length < kMapInlineBitmap) throw JetError(where.Text() + "的使用映射太短");
         const std::uint64_t first = U32(map + 1);
         for (std::size_t byte = kMapInlineBitmap; byte < length; ++byte)
             for (unsigned bit = 0; map[byte] >> bit != 0; ++bit)
@@ -480,25 +482,25 @@ std::vector<std::uint32_t> File::DataPages(const Definition& def) const {
         for (std::size_t j = 0; 1 + 4 * j + 4 <= length; ++j) {
             const std::uint32_t bitmapPage = U32(map + 1 + 4 * j);
             if (bitmapPage == 0) continue;
-            const unsigned char* b = Page(bitmapPage, where, ": its usage map");
+            const unsigned char* b = Page(bitmapPage, where, "的使用映射");
             if (b[0] != kPageUsageMap)
-                throw JetError(where.Text() + ": " + PageText(bitmapPage) + " of its usage map is no map page (type " +
-                               std::to_string(b[0]) + ")");
+                throw JetError(where.Text() + "：使用映射中的" + PageText(bitmapPage) + "不是映射页（页类型为 " +
+                               std::to_string(b[0]) + "）");
             for (std::size_t byte = kMapPageBitmap; byte < kPageSize; ++byte)
                 for (unsigned bit = 0; b[byte] >> bit != 0; ++bit)
                     if (b[byte] >> bit & 1) mark(j * pagesPerMap + (byte - kMapPageBitmap) * 8 + bit);
         }
     } else {
-        throw JetError(where.Text() + ": its usage map has the unknown kind " + std::to_string(map[0]));
+        throw JetError(where.Text() + "的使用映射类型不明（类型为 " + std::to_string(map[0]) + "）");
     }
     std::vector<std::uint32_t> pages;
     for (std::uint32_t page = 0; page < pageCount_; ++page) {
         if (!used[page]) continue;
         const unsigned char* d = Page(page, where);
         if (d[0] != kPageData || U32(d + kDataOwnerOffset) != def.page)
-            throw JetError(where.Text() + ": " + PageText(page) + " in its usage map is no data page of this table");
+            throw JetError(where.Text() + "：使用映射中的" + PageText(page) + "不是该表的数据页");
         if (kRowTableOffset + 2 * static_cast<std::size_t>(U16(d + kRowCountOffset)) > kPageSize)
-            throw JetError(where.Text() + ": " + PageText(page) + " claims more rows than fit on a page");
+            throw JetError(where.Text() + "：" + PageText(page) + "记载的行数多于一页所能容纳的行数");
         pages.push_back(page);
     }
     return pages;
@@ -511,20 +513,18 @@ RowSlot File::Slot(const Definition& def, std::uint32_t pageNumber, unsigned row
     const std::size_t rowsEnd = kRowTableOffset + 2 * rows;
     const RowAt at{where, pageNumber, row};
     if (p[0] != kPageData || U32(p + kDataOwnerOffset) != def.page || rowsEnd > kPageSize)
-        throw JetError(at.Text() + " is on no data page of this table");
-    if (row >= rows) throw JetError(at.Text() + " does not exist");
+        throw JetError(at.Text() + "所在的页不是该表的数据页");
+    if (row >= rows) throw JetError(at.Text() + "不存在");
     const std::uint16_t raw = U16(p + kRowTableOffset + 2 * row);
     const std::size_t start = raw & kRowOffsetMask;
     const std::size_t end = row == 0 ? kPageSize : U16(p + kRowTableOffset + 2 * (row - 1)) & kRowOffsetMask;
     if ((raw & kRowDeleted) == 0 && (start < rowsEnd || end > kPageSize || end <= start))
-        throw JetError(at.Text() + " lies outside its page");
+        throw JetError(at.Text() + "超出了所在页的范围");
     return RowSlot{p, raw, start, end};
 }
 
 std::pair<std::uint32_t, unsigned> File::ForwardTarget(const RowSlot& slot, const RowAt& at) {
-    if (slot.end - slot.start < 4)
-        throw JetError(at.where.Text() + ": the moved row " + std::to_string(at.row) + " of " + PageText(at.page) +
-                       " has no complete pointer");
+    if (slot.end - slot.start < 4) throw JetError(at.Text() + "已移到别处，但指向新位置的指针不完整");
     const unsigned char* q = slot.page + slot.start;
     return {U32(q) >> kRowPointerShift, q[0]};
 }
@@ -535,15 +535,15 @@ RowSlot File::FollowForwarding(const Definition& def, RowSlot slot, std::uint32_
     const unsigned firstRow = row;
     for (int hop = 0; (slot.raw & kRowForwarded) != 0; ++hop) {
         if (hop == kMaxForwardHops)
-            throw JetError(where.Text() + ": the moved row " + std::to_string(firstRow) + " of " + PageText(firstPage) +
-                           " forwards more than " + std::to_string(kMaxForwardHops) + " times");
+            throw JetError(RowAt{where, firstPage, firstRow}.Text() + "已移到别处，但沿指针转移 " +
+                           std::to_string(kMaxForwardHops) + " 次后仍未找到该行");
         const auto target = ForwardTarget(slot, RowAt{where, page, row});
         page = target.first;
         row = target.second;
         slot = Slot(def, page, row);
         if (slot.end > kPageSize || slot.end <= slot.start ||
             slot.start < kRowTableOffset + 2 * static_cast<std::size_t>(U16(slot.page + kRowCountOffset)))
-            throw JetError(RowAt{where, page, row}.Text() + " lies outside its page");
+            throw JetError(RowAt{where, page, row}.Text() + "超出了所在页的范围");
     }
     return slot;
 }
@@ -581,7 +581,7 @@ std::vector<std::vector<Value>> File::ReadRows(const Definition& def) const {
 }
 
 std::vector<CatalogEntry> ReadCatalog(const File& file) {
-    const Definition def = file.ReadDefinition(kCatalogPage, "the catalog MSysObjects");
+    const Definition def = file.ReadDefinition(kCatalogPage, "目录表 MSysObjects");
     int id = -1, name = -1, type = -1, flags = -1;
     for (std::size_t i = 0; i < def.columns.size(); ++i) {
         const std::string& n = def.columns[i].name;
@@ -590,7 +590,7 @@ std::vector<CatalogEntry> ReadCatalog(const File& file) {
         if (EqualsAsciiNoCase(n, "Type")) type = static_cast<int>(i);
         if (EqualsAsciiNoCase(n, "Flags")) flags = static_cast<int>(i);
     }
-    if (id < 0 || name < 0 || type < 0) throw JetError(def.Place().Text() + " lacks its Id, Name or Type column");
+    if (id < 0 || name < 0 || type < 0) throw JetError(def.Place().Text() + "缺少 Id、Name 或 Type 列");
     std::vector<CatalogEntry> entries;
     for (const auto& row : file.ReadRows(def)) {
         const auto* t = std::get_if<std::int64_t>(&row[static_cast<std::size_t>(type)].Raw());
@@ -625,7 +625,7 @@ std::vector<std::string> Reader::TableNames() const {
 std::optional<Table> Reader::ReadTable(std::string_view name) const {
     for (const auto& e : parsed_->catalog) {
         if (e.type != kCatalogTypeTable || !EqualsAsciiNoCase(e.name, name)) continue;
-        const Definition def = parsed_->file.ReadDefinition(e.page, "table " + e.name);
+        const Definition def = parsed_->file.ReadDefinition(e.page, "表" + Quoted(e.name));
         Table table;
         table.name = e.name;
         table.columns = def.columns;

@@ -38,7 +38,8 @@ struct HeaderInfo {
 // Reads the engine name at byte 4 and the version byte at 0x14. Fewer bytes
 // than that read as kNotJet.
 HeaderInfo ClassifyHeader(std::string_view head);
-// "Jet 3 (Access 97)", "a format newer than Jet 4 (version byte 2)", ...
+// What the header says, to follow "该文件": "是 Jet 3 数据库（Access 97，版本字节为 0）",
+// "不是 Jet 数据库", ...
 std::string DescribeKind(const HeaderInfo& info);
 
 // Column type codes of the Jet catalog.

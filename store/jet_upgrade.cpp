@@ -89,7 +89,7 @@ bool ReadJetFile(const std::string& name, const std::string& stem, std::string& 
         throw StoreError(FailureText("数据库" + Quoted(name) + found +
                                          "，只有 Jet 4 数据库能够升级。文件保持原样；如要改用新数据库，"
                                          "请先把该文件移到别处",
-                                     jet::DescribeKind(header)));
+                                     "文件头表明该文件" + jet::DescribeKind(header)));
     }
     return true;
 }

@@ -176,27 +176,29 @@ TEST_F(JetUpgradeTest, OtherAndDamagedJetFilesAreRefusedAndLeftAsTheyWere) {
     Plant(jw::WriteJet4(jw::PlantTables(false), {}, 0));
     ExpectRefused(
         "Jet 3 数据库（Access 97），只有 Jet 4 数据库能够升级。文件保持原样；如要改用新数据库，请先把该文件移到"
-        "别处：a Jet 3 database (Access 97");
+        "别处：文件头表明该文件是 Jet 3 数据库（Access 97，版本字节为 0）");
     Plant(jw::WriteJet4(jw::PlantTables(false), {}, 3));
-    ExpectRefused("newer than Jet 4 (Access 2007 or later, version byte 3)");
+    ExpectRefused("：文件头表明该文件是格式比 Jet 4 新的数据库（Access 2007 或更新的版本，版本字节为 3）");
     Plant(good.substr(0, good.size() - 4096));
-    ExpectRefused("truncated");
+    ExpectRefused("页，但文件只有 " + std::to_string(good.size() / 4096 - 1) + " 页，文件已被截断或损坏");
+    Plant(good.substr(0, 4096));
+    ExpectRefused("文件保持原样：文件只有 1 页，没有目录表 MSysObjects，文件已被截断或损坏");
     Plant(good.substr(0, 10000));
     ExpectRefused(
-        "已损坏或不完整，无法读取，不能升级。文件保持原样：The file is 10000 bytes long, not a whole number of "
-        "4096-byte pages");
+        "已损坏或不完整，无法读取，不能升级。文件保持原样：文件长 10000 字节，不是整数个 4096 字节的页，文件已被截断或"
+        "损坏");
     std::string encrypted = good;
     encrypted[0x3E] ^= 1;  // a database key of its own
     Plant(encrypted);
-    ExpectRefused("是加密的 Jet 数据库，无法读取，不能升级。文件保持原样：The database is encrypted");
+    ExpectRefused("是加密的 Jet 数据库，无法读取，不能升级。文件保持原样：数据库已加密");
     std::string corrupt = good;
     corrupt[5 * 4096 + 13] = '\x7F';  // the row count of tblPass's data page
     Plant(corrupt);
-    ExpectRefused("page 5 claims more rows than fit");
+    ExpectRefused("：表“tblPass”（定义在第 4 页）：第 5 页记载的行数多于一页所能容纳的行数");
     corrupt = good;
     corrupt[4 * 4096] = '\x01';  // tblPass's definition page
     Plant(corrupt);
-    ExpectRefused("page 4 is no table definition page");
+    ExpectRefused("：表“tblPass”（定义在第 4 页）：第 4 页不是表定义页（页类型为 1）");
 }
 
 TEST_F(JetUpgradeTest, AFileInUseByTheJetEngineIsLeftAlone) {

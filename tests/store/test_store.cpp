@@ -327,7 +327,9 @@ TEST_F(StoreTest, JetDatabaseFromAnEarlierInstallationIsRefusedAndLeftAsItWas) {
 
     const auto expectJetRefusal = [](const std::string& description) {
         EXPECT_EQ(description.rfind("数据库“mdb\\Para.mdb”是比 Jet 4 新的 Access 数据库", 0), 0u) << description;
-        EXPECT_NE(description.find("请先把该文件移到别处：a database of a format newer than Jet 4"), std::string::npos)
+        EXPECT_NE(description.find("请先把该文件移到别处：文件头表明该文件是格式比 Jet 4 新的数据库（Access 2007 "
+                                   "或更新的版本，版本字节为 7）"),
+                  std::string::npos)
             << description;
     };
     for (auto text : {kOpenConnectionString, kCreateConnectionString}) {
