@@ -72,6 +72,17 @@ std::string EngineFailure(sqlite3* db, int rc, std::string_view sentence) {
 // Where a name lies: the database follows the host's working directory.
 std::string Place(std::string_view name) { return "（位置：" + platform::FullName(name) + "）"; }
 
+// A plain file where the database's folder belongs (a file named mdb): the
+// system only says that the path was not found, or is not a folder, so the
+// sentence says what is wrong. Empty when that is not the cause.
+std::string FolderIsAFile(std::string_view dataSource) {
+    const std::size_t slash = dataSource.find_last_of("\\/");
+    if (slash == std::string_view::npos || slash == 0) return {};
+    const std::string_view folder = dataSource.substr(0, slash);
+    if (platform::KindOf(folder) != platform::EntryKind::kFile) return {};
+    return "（" + Quoted(folder) + "是一个文件，不是文件夹）";
+}
+
 // Declared SQL type of each column type code. Dates are text; "DATETIME"
 // tells them apart from plain text when the table is read back.
 const char* DeclaredType(int type) {
@@ -231,7 +242,8 @@ void CatalogCreate(std::string_view connectionText) {
             throw StoreError(FailureText("数据库已经存在", parsed.dataSource + Place(parsed.dataSource)));
         case platform::Creation::kFailed:
             throw StoreError(
-                FailureText("无法创建数据库" + Quoted(parsed.dataSource), error + Place(parsed.dataSource)));
+                FailureText("无法创建数据库" + Quoted(parsed.dataSource) + FolderIsAFile(parsed.dataSource),
+                            error + Place(parsed.dataSource)));
     }
     try {
         Connection connection(connectionText);
@@ -251,7 +263,9 @@ Connection::Connection(std::string_view connectionText) {
         // names on every platform.
         const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
-            std::string message = EngineFailure(db_, rc, "无法打开数据库" + Quoted(parsed.dataSource)) +
+            std::string message = EngineFailure(
+                                      db_, rc,
+                                      "无法打开数据库" + Quoted(parsed.dataSource) + FolderIsAFile(parsed.dataSource)) +
                                   Place(parsed.dataSource);
             sqlite3_close(db_);
             db_ = nullptr;

@@ -455,16 +455,18 @@ TEST_F(Com, AFolderWhereNothingCanBeMadeIsDescribedInChinese) {
                  [&] { hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, (void**)&d); });
     EXPECT_EQ(hr, E_FAIL);
     ASSERT_EQ(boxTexts.size(), 1u);
-    EXPECT_EQ(boxTexts[0].rfind(L"无法创建数据库“mdb\\Para.mdb”：", 0), 0u);
+    EXPECT_EQ(boxTexts[0].rfind(L"无法创建数据库“mdb\\Para.mdb”（“mdb”是一个文件，不是文件夹）：", 0), 0u);
     EXPECT_NE(boxTexts[0].find(L"（位置：" + dir_.wstring()), std::wstring::npos);
     IErrorInfo* info = nullptr;
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
     BSTR text = nullptr;
     info->GetDescription(&text);
     const std::wstring description = text ? text : L"";
-    EXPECT_EQ(
-        description.rfind(L"无法打开数据库“mdb\\Para.mdb”（文件不存在或无法访问）：unable to open database file；", 0),
-        0u);
+    EXPECT_EQ(description.rfind(
+                  L"无法打开数据库“mdb\\Para.mdb”（“mdb”是一个文件，不是文件夹）（文件不存在或无法访问）：unable to "
+                  L"open database file；",
+                  0),
+              0u);
     EXPECT_NE(description.find(L"（错误 3）"), std::wstring::npos);  // ERROR_PATH_NOT_FOUND, in the user's language
     SysFreeString(text);
     info->Release();
@@ -496,7 +498,8 @@ TEST_F(Com, AServiceHostIsNeverBlockedByABox) {
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
     BSTR text = nullptr;
     info->GetDescription(&text);
-    EXPECT_EQ(std::wstring(text ? text : L"").rfind(L"无法打开数据库“mdb\\Para.mdb”", 0), 0u);
+    EXPECT_EQ(std::wstring(text ? text : L"").rfind(L"无法打开数据库“mdb\\Para.mdb”（“mdb”是一个文件，不是文件夹）", 0),
+              0u);
     SysFreeString(text);
     info->Release();
 }

@@ -62,10 +62,11 @@ class Headless(WorkingDirTest):
                 os.close(saved)
             err.seek(0)
             shown = err.read()
-        self.assertIn("Dutygate: 无法创建数据库“mdb\\Para.mdb”：Not a directory（位置：", shown)
+        self.assertIn("Dutygate: 无法创建数据库“mdb\\Para.mdb”（“mdb”是一个文件，不是文件夹）：Not a directory（位置：", shown)
         self.assertEqual(caught.exception.status, 0x80004005)
         self.assertTrue(caught.exception.description.startswith(
-            "无法打开数据库“mdb\\Para.mdb”（文件不存在或无法访问）：unable to open database file；Not a directory（位置：/"),
+            "无法打开数据库“mdb\\Para.mdb”（“mdb”是一个文件，不是文件夹）（文件不存在或无法访问）："
+            "unable to open database file；Not a directory（位置：/"),
             caught.exception.description)
 
 

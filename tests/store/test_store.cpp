@@ -100,7 +100,7 @@ TEST_F(StoreTest, PlainFileNamedMdbIsReportedOnceAndLeftAlone) {
     WriteFile("mdb", "plain");
     EnsureDatabase(Reporter());
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].rfind("无法创建数据库“mdb\\Para.mdb”：", 0), 0u) << reports[0];
+    EXPECT_EQ(reports[0].rfind("无法创建数据库“mdb\\Para.mdb”（“mdb”是一个文件，不是文件夹）：", 0), 0u) << reports[0];
     EXPECT_NE(reports[0].find("（位置："), std::string::npos) << reports[0];
     EXPECT_EQ(ReadFile("mdb"), "plain");
 }
