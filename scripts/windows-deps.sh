@@ -11,7 +11,7 @@ WINDOWS_PACKAGES="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-
 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
 wine wine64 xvfb xauth fonts-wqy-microhei fonts-wine zip \
 gcc libc6-dev make tcl dpkg-dev xz-utils googletest cmake ccache python3 \
-wixl msitools osslsigncode openssl libwine-dev"
+wixl msitools osslsigncode openssl libwine-dev pandoc"
 WINDOWS_PACKAGES_I386="wine32:i386"
 
 missing_packages() {

@@ -68,7 +68,17 @@ crlf "$out/x64/Dutygate.wxs" >"$stage/Dutygate.wxs"
 # a file without one in the ANSI code page (GBK on a Chinese system) and
 # shows UTF-8 Chinese as mojibake; with the mark every version reads UTF-8.
 bom_crlf() { printf '\357\273\277'; crlf "$1"; }
-bom_crlf component/win32/package/README.txt >"$stage/README.txt"
+# README.txt: the integrator's guide, Chinese then English, made from the two
+# Markdown files in docs/ as plain text, its sections numbered and underlined
+# (scripts/plain-guide.lua).
+guide_text() { pandoc -f gfm -t plain --columns=78 --lua-filter=scripts/plain-guide.lua "$1"; }
+{
+    guide_text docs/windows-guide.zh-CN.md
+    printf '\n\n%s\n\n' "------------------------------------------------------------------------------"
+    guide_text docs/windows-guide.md
+} >"$stage/README.md.txt"
+bom_crlf "$stage/README.md.txt" >"$stage/README.txt"
+rm -f "$stage/README.md.txt"
 bom_crlf THIRD-PARTY.txt >"$stage/THIRD-PARTY.txt"
 crlf LICENSE >"$stage/LICENSE"
 # The sample stays plain ASCII with no mark: cscript reads script files in

@@ -76,6 +76,13 @@ for arch, cpu in (("x86", "x86"), ("x64", "amd64")):
           and libs[0].get("helpdir") == "", "%s: one typelib element, version 3.0" % arch)
 
 check(all(b < 0x80 for b in z.read("sample.vbs")), "sample.vbs is ASCII")
+# README.txt is the guide made from docs/: Chinese first, then English, as
+# plain text (no Markdown left in it).
+readme = z.read("README.txt").decode("utf-8-sig", "replace")
+check(readme.startswith("Dutygate for Windows：集成指南") and "Dutygate for Windows: the integrator's guide" in readme
+      and readme.index("集成指南") < readme.index("the integrator's guide"),
+      "README.txt is the Chinese guide, then the English one")
+check("](" not in readme and "```" not in readme, "README.txt has no Markdown left in it")
 for text in ("README.txt", "THIRD-PARTY.txt"):
     data = z.read(text)
     check(data.startswith(b"\xef\xbb\xbf") and b"\n" not in data.replace(b"\r\n", b""),
