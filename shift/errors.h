@@ -1,4 +1,6 @@
 #pragma once
+// How the shift calculation reports a failure: the automation runtime's own
+// errors (type mismatch, overflow, out of range), which a host expects from it.
 #include "base/status.h"
 
 namespace dg::shift {

@@ -1,4 +1,6 @@
 #pragma once
+// How the store reports a failure: StoreError, whose text the layers above
+// pass on as the failure's description, and the status a host gets for it.
 #include <stdexcept>
 #include <string>
 

@@ -1,4 +1,6 @@
 #pragma once
+// How the dialog layer reports a failure: the exception it throws and the
+// statuses that exception carries to the host.
 #include "base/failure_text.h"
 #include "base/status.h"
 
