@@ -112,7 +112,10 @@ std::vector<RegistryRow> CommonRows() {
 std::string RowLine(const char* group, const RegistryRow& row) {
     return std::string(group) + "\t" + (row.view == RowView::kOwn ? "own" : "shared") + "\t" +
            (row.writer == RowWriter::kServer ? "server" : "typelib") + "\t" + row.key + "\t" +
-           (row.name ? *row.name : "@") + "\t" + (!row.value ? "(no value)" : row.value->empty() ? "(empty)" : *row.value);
+           (row.name ? *row.name : "@") + "\t" +
+           (!row.value           ? "(no value)"
+            : row.value->empty() ? "(empty)"
+                                 : *row.value);
 }
 
 }  // namespace dg::component

@@ -50,7 +50,7 @@ std::vector<RegistryRow> CommonRows();
 // The keys the rows hang from, for removing them.
 std::string ClassRootKey(const ClassInfo& cls, KeyRoot root);  // CLSID\{clsid} or the ProgID key
 std::string InterfaceKey(const Guid& iid);
-std::string LibKey();  // TypeLib\{libid}
+std::string LibKey();         // TypeLib\{libid}
 std::string LibVersionKey();  // TypeLib\{libid}\3.0
 // The library's file for a locale ("409", and the neutral "0") and platform
 // ("win32", "win64").

@@ -158,7 +158,8 @@ HRESULT RemoveAll(Scope scope) {
         // for both bitnesses, this finds nothing of ours.
         DeleteTree(root, Wide(ClassRootKey(cls, KeyRoot::kClass)), own);
         const bool otherHasClass = other != 0 &&
-                                   KeyExists(root, Wide(ClassRootKey(cls, ServerKey().root) + ServerKey().subkey), other);
+                                   KeyExists(root, Wide(ClassRootKey(cls, ServerKey().root) + ServerKey().subkey),
+                                             other);
         if (!otherHasClass) DeleteTree(root, Wide(ClassRootKey(cls, KeyRoot::kProgId)));
     }
     // The other bitness registers the library while its file is named in

@@ -133,7 +133,8 @@ std::string Wxs() {
     f.Line("     DUTYGATEFOLDER64 and the preprocessor variable DutygateSource, the folder of the unpacked zip, and");
     f.Line("     references DutygateShared with DutygateX86 and/or DutygateX64. With the WiX toolset (candle), also");
     f.Line("     define DutygateWixToolset=yes. wixl leaves File.Version empty: set it afterwards with");
-    f.Line("     msibuild <product.msi> -q \"UPDATE File SET Version='" DG_FILE_VERSION "' WHERE FileName='Dutygate.dll'\"");
+    f.Line("     msibuild <product.msi> -q \"UPDATE File SET Version='" DG_FILE_VERSION
+           "' WHERE FileName='Dutygate.dll'\"");
     f.Line("     Written at build time. -->");
     f.Open("Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\"");
     // One fragment each, so that a product takes only the bitness it references.
@@ -191,8 +192,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (flags != kLibFlags) {
-        std::fprintf(stderr, "wix_writer: the type library %s has the flags %#x, the registry rows record %#x\n", argv[2],
-                     flags, kLibFlags);
+        std::fprintf(stderr, "wix_writer: the type library %s has the flags %#x, the registry rows record %#x\n",
+                     argv[2], flags, kLibFlags);
         return 1;
     }
     if (!WriteTextFile(argv[1], Wxs())) return 1;
