@@ -1,7 +1,5 @@
 #include "component/core/registry_rows.h"
 
-#include <cstdio>
-
 #include "component/core/guid.h"
 
 namespace dg::component {
@@ -74,8 +72,12 @@ std::string LibKey() { return kClasses + "TypeLib\\" + FormatGuid(kLibId); }
 std::string LibVersionKey() { return LibKey() + "\\" + kLibVersionText; }
 
 std::string LibFileKey(unsigned lcid, const char* sysKind) {
-    char locale[16];
-    std::snprintf(locale, sizeof locale, "%x", lcid);
+    // Lower-case hex digits, as the runtime names the locale's key.
+    std::string locale;
+    do {
+        locale.insert(locale.begin(), "0123456789abcdef"[lcid % 16]);
+        lcid /= 16;
+    } while (lcid != 0);
     return LibVersionKey() + "\\" + locale + "\\" + sysKind;
 }
 
