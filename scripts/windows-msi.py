@@ -10,18 +10,19 @@ OUT_DIR/Dutygate-<FILE_VERSION>-x64.msi and -x86.msi from the products in
 component/win32/package/, then checks what it wrote. PRODUCT_VERSION, for
 tests only, gives the packages another version from the same source.
 
-wixl 0.101 (Debian's msitools) leaves out four things that the packages
-need; this script adds them with msibuild and checks them:
+wixl 0.101 (Debian's msitools) leaves out three things that the packages
+need; this script adds them and checks them:
   - text in Chinese: wixl drops it (or crashes), so the products carry the
-    English messages and the Chinese sentence is put in front of each here,
-    after the database's code page is set to 936;
-  - RegistryKey's ForceCreateOnInstall/ForceDeleteOnUninstall (a key with no
-    value of its own): added as the Registry table's '*' rows;
-  - File.Version of the DLLs, which the Installer's file rules compare;
+    English messages and the Chinese sentence is put in front of each here
+    with msibuild, after the database's code page is set to 936;
+  - File.Version of the DLLs, which the Installer's file rules compare: set
+    with msibuild as the README tells integrators who build with wixl
+    (set_file_version);
   - linking by reference: wixl takes every fragment it is given, so the
     fragments that a product does not reference are left out first.
+Everything else, the keys with no value of their own included, comes from
+the fragment as wixl compiles it, and wixl must print no warning for it.
 """
-import hashlib
 import os
 import re
 import subprocess
@@ -30,7 +31,6 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 WIX = "{http://schemas.microsoft.com/wix/2006/wi}"
-ROOTS = {"HKCR": 0, "HKCU": 1, "HKLM": 2, "HKU": 3}
 # Tables that mean self-registration or the Installer's own COM handling;
 # the packages register through Registry rows only.
 FORBIDDEN_TABLES = {"SelfReg", "TypeLib", "Class", "ProgId", "Extension", "MIME", "Verb", "AppId"}
@@ -56,8 +56,8 @@ def product_version(file_version):
 
 def run(*command):
     result = subprocess.run(command, capture_output=True, text=True)
-    # wixl warns about every attribute it does not know; only failures matter.
-    if result.returncode != 0:
+    # wixl drops what it does not understand with no more than a warning.
+    if result.returncode != 0 or (command[0] == "wixl" and result.stderr.strip()):
         sys.exit("windows-msi: %s failed (%d):\n%s%s" % (command[0], result.returncode, result.stdout, result.stderr))
     return result.stdout
 
@@ -76,7 +76,9 @@ def quote(text):
 def referenced_fragments(product, fragment, out):
     """Writes `out`: the fragment file with only the fragments the product references."""
     wanted = {e.get("Id") for e in ET.parse(product).iter(WIX + "ComponentGroupRef")}
-    tree = ET.parse(fragment)
+    # The fragment's preprocessor instructions stay: they choose between the
+    # WiX toolset's form of a row and wixl's.
+    tree = ET.parse(fragment, ET.XMLParser(target=ET.TreeBuilder(insert_pis=True)))
     root = tree.getroot()
     for frag in list(root.findall(WIX + "Fragment")):
         groups = {g.get("Id") for g in frag.iter(WIX + "ComponentGroup")}
@@ -87,15 +89,9 @@ def referenced_fragments(product, fragment, out):
     return root
 
 
-def bare_keys(fragments):
-    """(row id, root, key, component) for each key the fragment makes without a value."""
-    rows = []
-    for component in fragments.iter(WIX + "Component"):
-        for key in component.iter(WIX + "RegistryKey"):
-            if key.get("ForceCreateOnInstall") == "yes" and key.find(WIX + "RegistryValue") is None:
-                ident = "reg" + hashlib.md5((component.get("Id") + key.get("Key")).encode()).hexdigest().upper()
-                rows.append((ident, ROOTS[key.get("Root")], key.get("Key"), component.get("Id")))
-    return rows
+def set_file_version(msi, file_version):
+    """File.Version of Dutygate.dll, which wixl leaves empty."""
+    sql(msi, "UPDATE File SET Version=%s WHERE FileName='Dutygate.dll'" % quote(file_version))
 
 
 def export(msi, table):
@@ -131,24 +127,23 @@ def build(arch, stage, fragment, file_version, out_dir, version):
             sys.exit("windows-msi: no Chinese sentence for the condition %r" % condition)
         sql(msi, "UPDATE LaunchCondition SET Description=%s WHERE Condition=%s"
             % (quote(sentences[condition] + description), quote(condition)))
-    keys = bare_keys(fragments)
-    for ident, root, key, component in keys:
-        # `Key` is a word of the Installer's SQL: every name goes in backquotes.
-        sql(msi, "INSERT INTO `Registry` (`Registry`, `Root`, `Key`, `Name`, `Component_`) VALUES (%s, %d, %s, '*', %s)"
-            % (quote(ident), root, quote(key), quote(component)))
-    sql(msi, "UPDATE File SET Version=%s WHERE FileName='Dutygate.dll'" % quote(file_version))
-    check(msi, arch, fragments, file_version, version, len(keys))
+    set_file_version(msi, file_version)
+    check(msi, arch, fragments, file_version, version)
     return msi
 
 
-def check(msi, arch, fragments, file_version, version, bare):
+def check(msi, arch, fragments, file_version, version):
     problems = []
     tables = set(run("msiinfo", "tables", msi).split())
     problems += ["has the %s table" % t for t in sorted(tables & FORBIDDEN_TABLES)]
+    # wixl's form of each row is a RegistryValue, a key with no value of its
+    # own included (the WiX toolset's RegistryKey beside it is not counted).
     values = sum(1 for _ in fragments.iter(WIX + "RegistryValue"))
     registry = export(msi, "Registry")
-    if len(registry) != values + bare:
-        problems.append("%d registry rows, the fragment has %d" % (len(registry), values + bare))
+    if len(registry) != values:
+        problems.append("%d registry rows, the fragment has %d" % (len(registry), values))
+    if not any(row[3] == "*" and not row[4] for row in registry):
+        problems.append("no key with no value of its own ('*' row)")
     if any(row[1] != "2" for row in registry):
         problems.append("a registry row outside HKLM")
     win64 = {c.get("Id"): c.get("Win64") for c in fragments.iter(WIX + "Component")}

@@ -129,7 +129,7 @@ HRESULT OwnTypeLib(ITypeLib** out) noexcept {
         *out = typeLib;
         return S_OK;
     } catch (...) {
-        return E_OUTOFMEMORY;
+        return FailFromCurrentException();
     }
 }
 

@@ -2,12 +2,12 @@
 
 #include <oleauto.h>
 
-#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "component/core/class_table.h"
-#include "component/core/guid.h"
-#include "component/win32/class_keys.h"
+#include "component/core/registry_rows.h"
+#include "component/core/status.h"
 #include "component/win32/module.h"
 #include "component/win32/win_guid.h"
 
@@ -21,16 +21,12 @@ namespace dg::component::win32 {
 namespace {
 
 constexpr SYSKIND kOwnSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-constexpr const wchar_t* kOwnSysKindName = sizeof(void*) == 8 ? L"win64" : L"win32";
-constexpr const wchar_t* kClasses = L"Software\\Classes\\";
 
 struct RegistryError {
     HRESULT status;
 };
 
 HKEY Root(Scope scope) { return scope == Scope::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
-
-std::wstring GuidText(const Guid& g) { return Wide(FormatGuid(g)); }
 
 bool UnderWow64() {
     BOOL wow64 = FALSE;
@@ -86,13 +82,11 @@ bool KeyExists(HKEY root, const std::wstring& path, REGSAM view) {
     return true;
 }
 
-const wchar_t* kInterfaces = L"Software\\Classes\\Interface";
-
 // True where the two views reach one Interface key (Wine keeps one view):
 // a volatile probe made in ours shows in theirs.
 bool InterfacesShared(HKEY root, REGSAM own, REGSAM other) {
     if (other == 0) return true;
-    const std::wstring probe = std::wstring(kInterfaces) + L"\\" + GuidText(kLibId) + L".view";
+    const std::wstring probe = Wide(InterfaceKey(kLibId)) + L".view";
     HKEY key = nullptr;
     if (RegCreateKeyExW(root, probe.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_READ | own, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
@@ -103,42 +97,28 @@ bool InterfacesShared(HKEY root, REGSAM own, REGSAM other) {
     return shared;
 }
 
-std::wstring LibKey() { return std::wstring(kClasses) + L"TypeLib\\" + GuidText(kLibId); }
+constexpr RowBitness kOwnBitness = sizeof(void*) == 8 ? RowBitness::kX64 : RowBitness::kX86;
 
-// The library's file for a locale ("409", and the neutral "0") and bitness.
-std::wstring LibLocaleKey(LCID lcid, const wchar_t* sysKind = kOwnSysKindName) {
-    wchar_t text[16];
-    swprintf(text, 16, L"%lx", static_cast<unsigned long>(lcid));
-    return LibKey() + L"\\" + Wide(kLibVersionText) + L"\\" + text + L"\\" + sysKind;
+// The registry view a row is written in: ours, named explicitly, for the
+// keys that live once per view; none for the keys both views share.
+REGSAM ViewOf(RowView view) { return view == RowView::kOwn ? OwnView() : 0; }
+
+// The library's file for a locale and platform, ours by default.
+std::wstring LibLocaleKey(LCID lcid, RowBitness bitness = kOwnBitness) {
+    return Wide(LibFileKey(lcid, SysKindName(bitness)));
 }
 
-std::wstring RootKey(const ClassInfo& cls, KeyRoot root) {
-    return std::wstring(kClasses) + (root == KeyRoot::kClass ? L"CLSID\\" + GuidText(*cls.clsid) : Wide(cls.progid));
-}
-// Class keys live once per view; the ProgID key is one for both.
-REGSAM ViewOf(KeyRoot root) { return root == KeyRoot::kClass ? OwnView() : 0; }
-
-std::wstring ContentText(Content content, const ClassInfo& cls, const std::wstring& serverPath) {
-    switch (content) {
-        case Content::kProgId: return Wide(cls.progid);
-        case Content::kServerPath: return serverPath;
-        case Content::kApartment: return L"Apartment";
-        case Content::kLibId: return GuidText(kLibId);
-        case Content::kLibVersion: return Wide(kLibVersionText);
-        case Content::kClsid: return GuidText(*cls.clsid);
-        case Content::kNone: break;
-    }
-    return {};
-}
-
-void WriteClass(HKEY root, const ClassInfo& cls, const std::wstring& serverPath) {
-    for (const KeySpec& spec : kClassKeys) {
-        const std::wstring key = RootKey(cls, spec.root) + Wide(spec.subkey);
-        if (spec.content == Content::kNone)
-            CreateKey(root, key, ViewOf(spec.root));
+// Writes the rows that the DLL writes itself, of one part: those outside the
+// library's key, or those in it, which go after the runtime's registration
+// of the library has made it.
+void WriteRows(HKEY root, const std::vector<RegistryRow>& rows, bool libraryPart) {
+    for (const RegistryRow& row : rows) {
+        if (row.writer != RowWriter::kServer || row.key.starts_with(LibKey()) != libraryPart) continue;
+        const std::wstring key = Wide(row.key);
+        if (!row.value)
+            CreateKey(root, key, ViewOf(row.view));
         else
-            SetValue(root, key, spec.value ? Wide(spec.value).c_str() : nullptr,
-                     ContentText(spec.content, cls, serverPath), ViewOf(spec.root));
+            SetValue(root, key, row.name ? Wide(*row.name).c_str() : nullptr, Wide(*row.value), ViewOf(row.view));
     }
 }
 
@@ -160,13 +140,13 @@ HRESULT RegisterTypeLibrary(Scope scope, const std::wstring& path) {
 HRESULT WriteAll(Scope scope) {
     const std::wstring path = ModulePath();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    for (const ClassInfo& cls : Classes()) WriteClass(Root(scope), cls, path);
+    const std::vector<RegistryRow> rows = BitnessRows(kOwnBitness, Utf8(path));
+    WriteRows(Root(scope), rows, false);
     const HRESULT hr = RegisterTypeLibrary(scope, path);
     if (FAILED(hr)) return hr;
-    // The runtime's type library marshaller asks for the neutral locale,
-    // which does not fall back to the library's own 0x0409: name the file
-    // there too, so that other apartments reach the dual interfaces.
-    SetValue(Root(scope), LibLocaleKey(0), nullptr, path);
+    // After the runtime's: the file for the neutral locale, which the
+    // runtime's type library marshaller asks for.
+    WriteRows(Root(scope), rows, true);
     return S_OK;
 }
 
@@ -176,15 +156,16 @@ HRESULT RemoveAll(Scope scope) {
     for (const ClassInfo& cls : Classes()) {
         // Looked up after our own key is gone: where a root keeps one view
         // for both bitnesses, this finds nothing of ours.
-        DeleteTree(root, RootKey(cls, KeyRoot::kClass), own);
+        DeleteTree(root, Wide(ClassRootKey(cls, KeyRoot::kClass)), own);
         const bool otherHasClass = other != 0 &&
-                                   KeyExists(root, RootKey(cls, ServerKey().root) + Wide(ServerKey().subkey), other);
-        if (!otherHasClass) DeleteTree(root, RootKey(cls, KeyRoot::kProgId));
+                                   KeyExists(root, Wide(ClassRootKey(cls, ServerKey().root) + ServerKey().subkey),
+                                             other);
+        if (!otherHasClass) DeleteTree(root, Wide(ClassRootKey(cls, KeyRoot::kProgId)));
     }
     // The other bitness registers the library while its file is named in
     // the shared TypeLib key.
-    const wchar_t* theirSysKind = sizeof(void*) == 8 ? L"win32" : L"win64";
-    const bool otherHasLibrary = other != 0 && KeyExists(root, LibLocaleKey(kLibLcid, theirSysKind), 0);
+    const RowBitness theirs = kOwnBitness == RowBitness::kX64 ? RowBitness::kX86 : RowBitness::kX64;
+    const bool otherHasLibrary = other != 0 && KeyExists(root, LibLocaleKey(kLibLcid, theirs), 0);
     const bool ownInterfaces = !otherHasLibrary || !InterfacesShared(root, own, other);
     DeleteTree(root, LibLocaleKey(0));
     if (otherHasLibrary) {
@@ -202,8 +183,8 @@ HRESULT RemoveAll(Scope scope) {
                 return hr;
         }
         // Whatever the runtime left behind.
-        const std::wstring libKey = LibKey();
-        DeleteTree(root, libKey + L"\\" + Wide(kLibVersionText));
+        const std::wstring libKey = Wide(LibKey());
+        DeleteTree(root, Wide(LibVersionKey()));
         HKEY key = nullptr;
         if (RegOpenKeyExW(root, libKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
             DWORD subkeys = 0;
@@ -217,8 +198,8 @@ HRESULT RemoveAll(Scope scope) {
     // bitness still registers the library, they are its keys too.
     if (ownInterfaces) {
         for (const ClassInfo& cls : Classes()) {
-            DeleteTree(root, std::wstring(kInterfaces) + L"\\" + GuidText(*cls.iid), own);
-            DeleteTree(root, std::wstring(kInterfaces) + L"\\" + GuidText(*cls.diid), own);
+            DeleteTree(root, Wide(InterfaceKey(*cls.iid)), own);
+            DeleteTree(root, Wide(InterfaceKey(*cls.diid)), own);
         }
     }
     return S_OK;
@@ -231,7 +212,7 @@ HRESULT Guard(Body&& body) noexcept {
     } catch (const RegistryError& e) {
         return e.status;
     } catch (...) {
-        return E_OUTOFMEMORY;
+        return FailFromCurrentException();  // std::bad_alloc: E_OUTOFMEMORY; anything else: E_UNEXPECTED
     }
 }
 

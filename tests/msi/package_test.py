@@ -6,8 +6,10 @@
 - the import gate refuses a binary that needs Windows 8;
 - signing with a throwaway CA passes osslsigncode's verification, and a
   one-byte change to a signed DLL or a changed package fails it;
-- the zip's Dutygate.wxs compiles with wixl into an integrator's own
-  package, from the zip unpacked as they would unpack it.
+- the zip's Dutygate.wxs compiles with wixl, with no warning, into an
+  integrator's own package, from the zip unpacked as they would unpack it,
+  with the same registry rows as our package of that bitness and, after the
+  README's msibuild step, the DLLs' file version.
 Ends with 'N passed, N failed'.
 """
 import importlib.util
@@ -123,11 +125,23 @@ def fragment(tmp):
         linked = os.path.join(unpacked, "Plant-%s-Dutygate.wxs" % arch)
         MSI_SCRIPT.referenced_fragments(product, os.path.join(unpacked, "Dutygate.wxs"), linked)
         code, text = run("wixl", "-a", arch, "-D", "DutygateSource=.", "-o", plant, product, linked)
+        if code == 0:
+            MSI_SCRIPT.set_file_version(plant, VERSION)
         files = run("msiinfo", "export", plant, "File")[1] + run("msiinfo", "export", plant, "Registry")[1]
         check("the fragment compiles into an integrator's own %s package, with both ProgIDs" % arch,
               code == 0 and "Dutygate.x86.dll" in files and "InprocServer32" in files
               and all("Software\\Classes\\Dutygate.%s\\CLSID" % c in files for c in ("clsPassword", "clsShiftClass")),
               text + files)
+        ours = os.path.join(OUT, "Dutygate-%s-%s.msi" % (VERSION, arch))
+        built = os.path.exists(plant)
+        shipped = sorted(map(tuple, MSI_SCRIPT.export(ours, "Registry")))
+        rows = sorted(map(tuple, MSI_SCRIPT.export(plant, "Registry"))) if built else []
+        files = MSI_SCRIPT.export(plant, "File") if built else []
+        versions = {row[0]: row[4] for row in files if row[2] == "Dutygate.dll"}
+        check("wixl warns of nothing; the %s package has our package's %d registry rows and the DLL's version"
+              % (arch, len(shipped)),
+              text.strip() == "" and rows == shipped and versions and set(versions.values()) == {VERSION},
+              [text, sorted(set(rows) ^ set(shipped)), versions])
 
 
 def main():

@@ -1,13 +1,13 @@
 #pragma once
 // The registry entries that register one class of Dutygate.dll, as data.
-// The DLL's own registration (registry_keys.cpp) writes them, and the
-// build-time writer of the installer fragment (wix_writer.cpp) turns the same
-// rows into Windows Installer registry rows, so that a DLL installed by a
-// package and one registered by regsvr32 leave the same keys. Plain values
-// only: the writer is built without <windows.h>'s registry functions.
+// registry_rows.h turns them into rows, which the DLL's own registration
+// (component/win32/registry_keys.cpp) writes and the build-time writer of
+// the installer fragment (wix_writer.cpp) prints as Windows Installer
+// registry rows, so that a DLL installed by a package and one registered by
+// regsvr32 leave the same keys. Plain values only: it builds on Linux too.
 #include <cstddef>
 
-namespace dg::component::win32 {
+namespace dg::component {
 
 // Where an entry hangs: CLSID\{clsid}, one per registry view, or the ProgID
 // key, which both views share.
@@ -44,4 +44,4 @@ constexpr const KeySpec& ServerKey() {
 }
 static_assert(ServerKey().root == KeyRoot::kClass, "the server's file is named under the class key");
 
-}  // namespace dg::component::win32
+}  // namespace dg::component
