@@ -10,13 +10,13 @@ namespace {
 
 // The rows of `level`, bound as a parameter so that any text finds its rows.
 store::Recordset QueryLevel(store::Connection& connection, std::string_view level) {
-    return store::Recordset(connection, kPassTable, kColumnLevel, store::Value(level));
+    return store::Recordset(connection, store::kPassTable, store::kPassColumnLevel, store::Value(level));
 }
 
 void SetStamp(store::Recordset& rows) {
     const WriteStamp stamp = ReadWriteStamp();
-    rows.Set(kColumnDate, stamp.date);
-    rows.Set(kColumnTime, stamp.time);
+    rows.Set(store::kPassColumnDate, stamp.date);
+    rows.Set(store::kPassColumnTime, stamp.time);
 }
 
 // Adds the level's row with the default password and writes it at once; it
@@ -24,8 +24,8 @@ void SetStamp(store::Recordset& rows) {
 void AddLevelRow(store::Recordset& rows, std::string_view level) {
     rows.AddNew();
     SetStamp(rows);
-    rows.Set(kColumnLevel, level);
-    rows.Set(kColumnPassword, kDefaultPassword);
+    rows.Set(store::kPassColumnLevel, level);
+    rows.Set(store::kPassColumnPassword, kDefaultPassword);
     rows.Update();
 }
 
@@ -51,7 +51,7 @@ bool CheckLevelPassword(std::string_view level, std::string_view password) {
     store::Connection connection(store::kOpenConnectionString);
     store::Recordset rows = QueryLevel(connection, level);
     if (rows.RecordCount() == 0) AddLevelRow(rows, level);
-    const store::Value& stored = rows.Get(kColumnPassword);
+    const store::Value& stored = rows.Get(store::kPassColumnPassword);
     if (stored.IsNull()) return false;
     return stored.AsText() == password;
 }
@@ -60,7 +60,7 @@ std::optional<store::Value> ReadLevelPassword(std::string_view level) {
     store::Connection connection(store::kOpenConnectionString);
     store::Recordset rows = QueryLevel(connection, level);
     if (rows.RecordCount() == 0) return std::nullopt;
-    return rows.Get(kColumnPassword);
+    return rows.Get(store::kPassColumnPassword);
 }
 
 bool WriteLevelPassword(std::string_view level, std::string_view password) {
@@ -70,7 +70,7 @@ bool WriteLevelPassword(std::string_view level, std::string_view password) {
     // The first row is the current one; Update writes it by its row id, so
     // a second row of the same level keeps its password.
     SetStamp(rows);
-    rows.Set(kColumnPassword, password);
+    rows.Set(store::kPassColumnPassword, password);
     rows.Update();
     return true;
 }

@@ -13,13 +13,8 @@
 
 namespace dg::access {
 
-// The table and its columns are declared with the parameter database's
-// schema (store/schema.h).
-using store::kPassTable;
-inline constexpr std::string_view kColumnDate = store::kPassColumnDate;
-inline constexpr std::string_view kColumnTime = store::kPassColumnTime;
-inline constexpr std::string_view kColumnLevel = store::kPassColumnLevel;
-inline constexpr std::string_view kColumnPassword = store::kPassColumnPassword;
+// The table and its columns are store/schema.h's (store::kPassTable,
+// store::kPassColumnLevel and the others).
 
 inline constexpr std::string_view kLevelAdmin = store::kPassSeedLevel;  // the seed row's level
 inline constexpr std::string_view kLevelEngineer = "工程师";

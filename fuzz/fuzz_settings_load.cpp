@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dg::fuzz::ScopedWorkingDir inDir(g_dir);
     try {
         dg::store::Connection connection(dg::store::kOpenConnectionString);
-        dg::store::Recordset row(connection, dg::shift::kClassTimeTable);
+        dg::store::Recordset row(connection, dg::store::kClassTimeTable);
         FUZZ_CHECK(row.RecordCount() == 1);
         dg::shift::ReadSettingsRow(row, settings);
     } catch (const dg::store::StoreError& e) {

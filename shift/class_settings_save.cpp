@@ -102,13 +102,13 @@ std::string_view FaultText(EntryFault fault) {
 std::optional<std::string> WriteClassSettings(const CheckedSettings& values, ShiftSettings& settings) {
     try {
         store::Connection connection(store::kOpenConnectionString);
-        store::Recordset rows(connection, kClassTimeTable);
+        store::Recordset rows(connection, store::kClassTimeTable);
         // The first row is the one written; a table without one is not filled in here.
         if (rows.Eof()) return std::string(kTextNoRow);
-        rows.Set(kColumnBanzhi, static_cast<int>(values.banzhi));
-        for (int k = 0; k < 4; ++k) rows.Set(kChangeTimeColumns[k], store::DateTime{0, values.changeTime[k]});
+        rows.Set(store::kColumnBanzhi, static_cast<int>(values.banzhi));
+        for (int k = 0; k < 4; ++k) rows.Set(store::kChangeTimeColumns[k], store::DateTime{0, values.changeTime[k]});
         // An empty crew stays an empty text: a null would fail every later settings load.
-        for (int k = 0; k < 4; ++k) rows.Set(kCrewColumns[k], std::string(values.crew[k]));
+        for (int k = 0; k < 4; ++k) rows.Set(store::kCrewColumns[k], std::string(values.crew[k]));
         rows.Update();
         // Read back the row just written, the way the settings load reads it.
         ShiftSettings refreshed = settings;

@@ -19,16 +19,17 @@ void CreateClassTimeTable(const store::FailureReport& report) {
 }
 
 void ReadSettingsRow(const store::Recordset& row, ShiftSettings& settings) {
-    settings.banzhiText = row.Get(kColumnBanzhi).AsText();
-    settings.banzhi = row.Get(kColumnBanzhi).AsInt16();
-    for (int k = 0; k < 4; ++k) settings.changeTime[k] = SecondsOfHHMM(row.Get(kChangeTimeColumns[k]).AsDateTime());
-    for (int k = 0; k < 4; ++k) settings.crew[k] = row.Get(kCrewColumns[k]).AsText();
+    settings.banzhiText = row.Get(store::kColumnBanzhi).AsText();
+    settings.banzhi = row.Get(store::kColumnBanzhi).AsInt16();
+    for (int k = 0; k < 4; ++k)
+        settings.changeTime[k] = SecondsOfHHMM(row.Get(store::kChangeTimeColumns[k]).AsDateTime());
+    for (int k = 0; k < 4; ++k) settings.crew[k] = row.Get(store::kCrewColumns[k]).AsText();
 }
 
 bool LoadShiftSettings(ShiftSettings& settings) {
     try {
         store::Connection connection(store::kCreateConnectionString);
-        store::Recordset rows(connection, kClassTimeTable);
+        store::Recordset rows(connection, store::kClassTimeTable);
         ReadSettingsRow(rows, settings);
         return true;
     } catch (const std::exception&) {

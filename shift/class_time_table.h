@@ -16,14 +16,10 @@ class Recordset;
 
 namespace dg::shift {
 
-// The table, its shift system column, and the change times and crews of
-// shifts 1 to 4, as the parameter database's schema declares them
-// (store/schema.h). Column names match without regard to case, so these
-// serve the load, the save and the dialog's fill alike.
-using store::kChangeTimeColumns;
-using store::kClassTimeTable;
-using store::kColumnBanzhi;
-using store::kCrewColumns;
+// The table and its columns are store/schema.h's (store::kClassTimeTable,
+// store::kColumnBanzhi, store::kChangeTimeColumns, store::kCrewColumns).
+// Column names match without regard to case, so they serve the load, the
+// save and the dialog's fill alike.
 
 // The controller's in-memory copy of the row.
 struct ShiftSettings {

@@ -153,18 +153,18 @@ void frmClass::OnLoad() {
 void frmClass::FillFromTable() {
     try {
         store::Connection connection(store::kCreateConnectionString);
-        store::Recordset rows(connection, kClassTimeTable);
-        const store::Value& banzhi = rows.Get(kColumnBanzhi);
+        store::Recordset rows(connection, store::kClassTimeTable);
+        const store::Value& banzhi = rows.Get(store::kColumnBanzhi);
         txtBanzhi.SetText(banzhi.AsText());
         UpDown1[8].SetValue(banzhi.AsInt32());
-        for (int k = 0; k < 4; ++k) txtBanbie[k].SetText(rows.Get(kCrewColumns[k]).AsText());
+        for (int k = 0; k < 4; ++k) txtBanbie[k].SetText(rows.Get(store::kCrewColumns[k]).AsText());
         for (int k = 0; k < 4; ++k) {
-            const store::DateTime time = rows.Get(kChangeTimeColumns[k]).AsDateTime();
+            const store::DateTime time = rows.Get(store::kChangeTimeColumns[k]).AsDateTime();
             txtTime[k].SetText(store::FormatHH(time));
             UpDown1[k].SetValue(time.Hour());
         }
         for (int k = 0; k < 4; ++k) {
-            const store::DateTime time = rows.Get(kChangeTimeColumns[k]).AsDateTime();
+            const store::DateTime time = rows.Get(store::kChangeTimeColumns[k]).AsDateTime();
             const std::string hhmm = store::FormatHHMM(time);
             txtTime[k + 4].SetText(hhmm.substr(hhmm.size() - 2));
             UpDown1[k + 4].SetValue(time.Minute());

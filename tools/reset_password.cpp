@@ -67,7 +67,7 @@ int RunResetPassword(const std::vector<std::string>& arguments, std::string_view
     try {
         // The store's own open: a Jet file of an earlier installation is upgraded first.
         store::Connection connection(store::kOpenConnectionString);
-        deleted = store::DeleteRows(connection, access::kPassTable, access::kColumnLevel, store::Value(*level));
+        deleted = store::DeleteRows(connection, store::kPassTable, store::kPassColumnLevel, store::Value(*level));
     } catch (const std::exception& e) {
         console.write(FailureText("无法删除" + who + "的密码记录", e.what()) + "\n", true);
         return kExitFailed;

@@ -28,12 +28,12 @@ inline void Sql(const std::string& sql) {
 
 inline long CountWhere(std::string_view column, const std::string& value) {
     store::Connection c(store::kOpenConnectionString);
-    return store::Recordset(c, access::kPassTable, column, store::Value(value)).RecordCount();
+    return store::Recordset(c, store::kPassTable, column, store::Value(value)).RecordCount();
 }
 
 inline long CountAll() {
     store::Connection c(store::kOpenConnectionString);
-    return store::Recordset(c, access::kPassTable).RecordCount();
+    return store::Recordset(c, store::kPassTable).RecordCount();
 }
 
 // The first row of a level as the file holds it.
@@ -44,7 +44,7 @@ struct PassRow {
 };
 inline std::optional<PassRow> FirstRow(const std::string& level) {
     store::Connection c(store::kOpenConnectionString);
-    store::Recordset rs(c, access::kPassTable, access::kColumnLevel, store::Value(level));
+    store::Recordset rs(c, store::kPassTable, store::kPassColumnLevel, store::Value(level));
     if (rs.RecordCount() == 0) return std::nullopt;
     return PassRow{rs.Get("日期").AsDateTime(), rs.Get("时间").AsDateTime(), rs.Get("登陆密码").AsText()};
 }

@@ -100,7 +100,7 @@ TEST_F(LoginTest, FirstEngineerLoginAddsItsRowWithTheDefaultPassword) {
     const auto before = LocalNow();
     LogIn(*c, "工程师");
     EXPECT_EQ(events, (Events{{2, 199}}));
-    EXPECT_EQ(CountWhere(kColumnLevel, "工程师"), 1);
+    EXPECT_EQ(CountWhere(store::kPassColumnLevel, "工程师"), 1);
     const auto row = FirstRow("工程师");
     ASSERT_TRUE(row);
     EXPECT_EQ(row->password, "579");

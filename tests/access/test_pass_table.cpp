@@ -112,7 +112,7 @@ TEST_F(PassTableTest, CheckAddsAMissingLevelRowThenComparesExactly) {
     Sql("UPDATE tblPass SET 登陆密码 = 'Abc' WHERE 用户权限 = '工程师'");
     EXPECT_FALSE(CheckLevelPassword("工程师", "abc"));
     EXPECT_TRUE(CheckLevelPassword("工程师", "Abc"));
-    EXPECT_EQ(CountWhere(kColumnLevel, "工程师"), 1);
+    EXPECT_EQ(CountWhere(store::kPassColumnLevel, "工程师"), 1);
 }
 
 TEST_F(PassTableTest, NullPasswordMatchesNothingAndEmptyOnlyEmpty) {
@@ -130,7 +130,7 @@ TEST_F(PassTableTest, LevelNamesAreBoundNotPasted) {
     Create();
     const std::string odd = "O'Neil' OR '1'='1";
     EXPECT_TRUE(CheckLevelPassword(odd, "579"));
-    EXPECT_EQ(CountWhere(kColumnLevel, odd), 1);
+    EXPECT_EQ(CountWhere(store::kPassColumnLevel, odd), 1);
     EXPECT_TRUE(WriteLevelPassword(odd, "x"));
     EXPECT_EQ(FirstRow(odd)->password, "x");
     EXPECT_EQ(FirstRow("管理员")->password, "579");
@@ -141,8 +141,8 @@ TEST_F(PassTableTest, WriteChangesOnlyTheFirstRowOfTheLevel) {
     Sql("INSERT INTO tblPass (用户权限, 登陆密码) VALUES ('管理员', 'second')");
     const auto before = LocalNow();
     ASSERT_TRUE(WriteLevelPassword("管理员", "new"));
-    EXPECT_EQ(CountWhere(kColumnPassword, "new"), 1);
-    EXPECT_EQ(CountWhere(kColumnPassword, "second"), 1);
+    EXPECT_EQ(CountWhere(store::kPassColumnPassword, "new"), 1);
+    EXPECT_EQ(CountWhere(store::kPassColumnPassword, "second"), 1);
     const auto row = FirstRow("管理员");
     EXPECT_EQ(row->password, "new");
     ExpectStampedSince(*row, before);
@@ -163,7 +163,7 @@ std::pair<int, std::string> ResetPassword(const std::string& args) {
 }
 std::string ShiftRows() {
     store::Connection c(store::kOpenConnectionString);
-    store::Recordset rs(c, shift::kClassTimeTable);
+    store::Recordset rs(c, store::kClassTimeTable);
     std::string all;
     for (const char* column : {"班制", "Class1", "Class2", "Class3", "Class4", "B1", "B2", "B3", "B4"})
         all += rs.Get(column).AsText() + "|";
@@ -184,7 +184,7 @@ TEST_F(PassTableTest, ResetPasswordToolDeletesOneLevelsRowsAndKeepsTheShiftSetti
     auto [code, out] = ResetPassword("工程师 " + Dir().string());
     EXPECT_EQ(code, 0) << out;
     EXPECT_EQ(out.rfind("已删除“工程师”的密码记录（2 行）", 0), 0u) << out;
-    EXPECT_EQ(CountWhere(kColumnLevel, "工程师"), 0);
+    EXPECT_EQ(CountWhere(store::kPassColumnLevel, "工程师"), 0);
     EXPECT_EQ(FirstRow("管理员")->password, "kept");
     EXPECT_EQ(ShiftRows(), shiftBefore);
     EXPECT_TRUE(CheckLevelPassword("工程师", "579")) << "the next login check adds the level with the default";

@@ -173,7 +173,7 @@ TEST_F(ReviseTest, ChangeIsBelievedOnlyOnceWritten) {
     uit::Run([] { EXPECT_TRUE(uit::FormOpen("Revise")); });
     uit::Click("Command2");
     c->ShowRevise();
-    EXPECT_EQ(CountWhere(kColumnLevel, "工程师"), 0);
+    EXPECT_EQ(CountWhere(store::kPassColumnLevel, "工程师"), 0);
     EXPECT_EQ(strPassword(), "579");
 
     // The store failing at the write: its description, the dialog stays, a retry works.

@@ -75,11 +75,11 @@ inline StoredRow AsRow(const shift::CheckedSettings& v) { return {v.banzhi, v.ch
 // The first row of tblClassTime read through the store; nullopt without one.
 inline std::optional<StoredRow> FirstRow(long* rowCount = nullptr) {
     store::Connection c(store::kOpenConnectionString);
-    store::Recordset rows(c, shift::kClassTimeTable);
+    store::Recordset rows(c, store::kClassTimeTable);
     if (rowCount) *rowCount = rows.RecordCount();
     if (rows.Eof()) return std::nullopt;
     StoredRow r;
-    r.banzhi = rows.Get(shift::kColumnBanzhi).AsInt16();
+    r.banzhi = rows.Get(store::kColumnBanzhi).AsInt16();
     const char* times[4] = {"Class1", "Class2", "Class3", "Class4"};
     const char* crews[4] = {"B1", "B2", "B3", "B4"};
     for (int k = 0; k < 4; ++k) {

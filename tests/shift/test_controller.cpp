@@ -33,7 +33,7 @@ void Sql(const std::string& sql) {
 
 long RowCount() {
     store::Connection c(store::kOpenConnectionString);
-    return store::Recordset(c, kClassTimeTable).RecordCount();
+    return store::Recordset(c, store::kClassTimeTable).RecordCount();
 }
 
 const std::string kLoadMessage = "没有获得有效的交接班时间\r\n请重新设置交接班时间！";
@@ -76,7 +76,7 @@ TEST_F(ShiftControllerTest, EmptyFolderGetsDatabaseTableAndDefaultRowWithoutTouc
 
     // The stored texts: times on the zero date, crews as written.
     store::Connection c(store::kOpenConnectionString);
-    store::Recordset rs(c, kClassTimeTable);
+    store::Recordset rs(c, store::kClassTimeTable);
     EXPECT_EQ(rs.Get("Class2").AsDateTime(), (store::DateTime{0, At(6, 0)}));
 }
 
