@@ -14,7 +14,6 @@
 #include "shift/clsShiftClass.h"
 #include "shift/frmClass.h"
 #include "store/location.h"
-#include "ui/testing.h"
 
 namespace fs = std::filesystem;
 using namespace dg;

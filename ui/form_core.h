@@ -23,6 +23,7 @@
 #include "ui/controls.h"
 #include "ui/event.h"
 #include "ui/form.h"
+#include "ui/internals.h"
 
 namespace dg::ui::detail {
 

@@ -15,7 +15,7 @@ inline constexpr std::string_view kDefaultTitle = "Dutygate";
 // default title shows. Where no box can be shown (no usable display, or a
 // thread that may not show one) the text goes to standard error and the
 // default answer (the first button: Ok or Yes) is returned; it never throws.
-// A test may have queued the answer (ui/testing.h); then nothing is shown.
+// A test may have queued the answer (ui_testing/driver.h); then nothing is shown.
 Answer MsgBox(std::string_view text, Buttons buttons = Buttons::Ok, Icon icon = Icon::None,
               std::optional<std::string_view> title = std::nullopt);
 

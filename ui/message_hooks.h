@@ -1,9 +1,12 @@
 #pragma once
-// The test driver's hooks into message boxes, the same on every toolkit:
-// each toolkit's MsgBox hands every request to them before it shows a box.
+// Hooks into message boxes and form windows, the same on every toolkit. The
+// product carries them only so that the test driver (ui_testing/) can answer
+// and record message boxes without a window: a box shown by MsgBox blocks in
+// its own loop, out of a test's reach. In a host's process they stay empty.
 #include <optional>
 #include <string>
 
+#include "ui/internals.h"
 #include "ui/message_box.h"
 
 namespace dg::ui::detail {
@@ -21,9 +24,12 @@ struct MessageHooks {
     std::optional<Answer> (*answer)(const MessageRequest&) = nullptr;
     // Every message box, answered from the queue, shown, or written to stderr.
     void (*record)(const MessageRequest&, Answer) = nullptr;
-    // A form window or a message box is about to show (a driver that posts
-    // its input waits for this).
+    // A form window or a message box is about to show (Win32 only: a driver
+    // that posts its input waits for this).
     void (*shown)() = nullptr;
 };
+
+void SetMessageHooks(const MessageHooks& hooks);
+const MessageHooks& InstalledMessageHooks();
 
 }  // namespace dg::ui::detail

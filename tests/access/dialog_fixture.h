@@ -13,7 +13,7 @@
 #include "access/shared_state.h"
 #include "access_support.h"
 #include "tests/support/temp_dir.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace dg::accesstest {
 

@@ -9,7 +9,7 @@
 #include "dutygate/dutygate.h"
 #include "sink_recorder.h"
 #include "tests/support/temp_dir.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace {
 

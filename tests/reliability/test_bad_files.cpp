@@ -15,7 +15,7 @@
 #include "reliability_support.h"
 #include "shift/clsShiftClass.h"
 #include "support/temp_dir.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 using namespace dg;
 using namespace dg::reliability;

@@ -10,7 +10,7 @@
 #include "shift/frmClass.h"
 #include "store/store.h"
 #include "support/temp_dir.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 using namespace dg;
 using namespace dg::shift;

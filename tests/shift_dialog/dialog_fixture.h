@@ -11,7 +11,7 @@
 
 #include "support/temp_dir.h"
 #include "ui/app.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace dg::shiftdialog {
 

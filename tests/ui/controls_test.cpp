@@ -7,7 +7,7 @@
 #include "ui/app.h"
 #include "ui/errors.h"
 #include "ui/message_box.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace dg::ui {
 namespace {

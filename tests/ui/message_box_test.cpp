@@ -4,7 +4,7 @@
 #include "test_form.h"
 #include "ui/app.h"
 #include "ui/message_box.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace dg::ui {
 namespace {

@@ -14,7 +14,7 @@
 #include "ui/app.h"
 #include "ui/message_box.h"
 #include "ui/test_form.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace dg::ui {
 namespace {

@@ -10,7 +10,7 @@
 #include "access/clsPassword.h"
 #include "shift/clsShiftClass.h"
 #include "support/temp_dir.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace {
 

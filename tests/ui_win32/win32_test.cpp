@@ -4,7 +4,7 @@
 
 #include "ui/app.h"
 #include "ui/form.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 #include "ui/win32/geometry.h"
 
 namespace {

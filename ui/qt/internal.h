@@ -1,6 +1,6 @@
 #pragma once
-// Shared between the Qt implementation files of ui/ and the test driver.
-// Outside ui/qt/ only ui/toolkit_state.h includes this header.
+// Shared between the Qt implementation files of ui/ and the test driver
+// (ui_testing/qt/). Elsewhere in ui/ only ui/toolkit_state.h includes it.
 #include <QColor>
 #include <QDialog>
 #include <QGroupBox>
@@ -23,6 +23,7 @@
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/form_core.h"
+#include "ui/internals.h"
 #include "ui/message_box.h"
 #include "ui/message_hooks.h"
 
@@ -156,11 +157,6 @@ protected:
 
 // Told by a form whose window goes (ends a ProcessEvents() wait early).
 void FormWindowGone();
-
-// --- message-box hook, set by the test driver -----------------------------
-using detail::MessageHooks;
-using detail::MessageRequest;
-void SetMessageHooks(const MessageHooks& hooks);
 
 }  // namespace dg::ui::qt
 

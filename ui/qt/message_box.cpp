@@ -15,13 +15,6 @@
 #include "ui/qt/internal.h"
 
 namespace dg::ui {
-namespace qt {
-namespace {
-MessageHooks g_hooks;
-}
-void SetMessageHooks(const MessageHooks& hooks) { g_hooks = hooks; }
-}  // namespace qt
-
 namespace {
 
 QMessageBox::Icon ToQIcon(Icon icon) {
@@ -47,14 +40,15 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
         owner = dynamic_cast<qt::FormDialog*>(QApplication::activeWindow());
         if (owner && (!owner->form || !owner->isVisible())) owner = nullptr;
     }
-    qt::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon,
-                               owner ? owner->form->owner->ObjectName() : std::string()};
-    auto record = [&request](Answer answer) {
-        if (qt::g_hooks.record) qt::g_hooks.record(request, answer);
+    const detail::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon,
+                                         owner ? owner->form->owner->ObjectName() : std::string()};
+    const detail::MessageHooks& hooks = detail::InstalledMessageHooks();
+    auto record = [&](Answer answer) {
+        if (hooks.record) hooks.record(request, answer);
         return answer;
     };
-    if (qt::g_hooks.answer) {
-        if (std::optional<Answer> queued = qt::g_hooks.answer(request)) return record(*queued);
+    if (hooks.answer) {
+        if (std::optional<Answer> queued = hooks.answer(request)) return record(*queued);
     }
     // Nobody can see a window, or this thread may not show one (a worker
     // thread reporting a failure): the text goes to standard error and the

@@ -1,6 +1,6 @@
 // Start-up of the Win32 dialog layer: window classes, the screen's DPI,
-// thread checks, failures shown from handlers, the test driver's hooks, and
-// event pumping. The keyboard handling of our forms is in keyboard.cpp.
+// thread checks, failures shown from handlers, and event pumping. The
+// keyboard handling of our forms is in keyboard.cpp.
 #include "ui/app.h"
 
 #include <exception>
@@ -65,15 +65,6 @@ void RequireThread(DWORD thread, const char* what) {
 }
 
 void RunHandler(const std::function<void()>& handler) noexcept { detail::RunAndReport(handler); }
-
-namespace {
-
-DriverHooks g_hooks;
-
-}  // namespace
-
-void SetDriverHooks(const DriverHooks& hooks) { g_hooks = hooks; }
-const DriverHooks& Hooks() { return g_hooks; }
 
 }  // namespace win32
 

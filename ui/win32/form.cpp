@@ -412,7 +412,7 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM lParam) {
 void ShowAndActivate(detail::FormState& state) {
     state.MarkShown();
     state.Restack();
-    if (win32::Hooks().shown) win32::Hooks().shown();
+    if (detail::InstalledMessageHooks().shown) detail::InstalledMessageHooks().shown();
     ShowWindow(state.hwnd, SW_SHOW);
     SetForegroundWindow(state.hwnd);
     SetActiveWindow(state.hwnd);

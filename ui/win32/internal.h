@@ -1,6 +1,6 @@
 #pragma once
-// Shared between the Win32 implementation files of ui/ and its test driver.
-// Outside ui/win32/ only ui/toolkit_state.h includes this header.
+// Shared between the Win32 implementation files of ui/ and the test driver
+// (ui_testing/win32/). Elsewhere in ui/ only ui/toolkit_state.h includes it.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -20,6 +20,7 @@
 #include "ui/event.h"
 #include "ui/form.h"
 #include "ui/form_core.h"
+#include "ui/internals.h"
 #include "ui/message_box.h"
 #include "ui/message_hooks.h"
 #include "ui/win32/geometry.h"
@@ -100,12 +101,6 @@ bool PreTranslate(MSG& msg) noexcept;
 // host's own message loop never calls IsDialogMessage for us.
 void FormOpened();
 void FormClosed();
-
-// --- test driver hooks ------------------------------------------------------
-using detail::MessageRequest;
-using DriverHooks = detail::MessageHooks;
-void SetDriverHooks(const DriverHooks& hooks);
-const DriverHooks& Hooks();
 
 }  // namespace dg::ui::win32
 

@@ -51,9 +51,9 @@ bool StationVisible() {
 
 Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<std::string_view> title) {
     detail::FormState* ownerForm = OwnerForm();
-    const win32::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon,
-                                        ownerForm ? ownerForm->owner->ObjectName() : std::string()};
-    const win32::DriverHooks& hooks = win32::Hooks();
+    const detail::MessageRequest request{std::string(text), std::string(title ? *title : kDefaultTitle), buttons, icon,
+                                         ownerForm ? ownerForm->owner->ObjectName() : std::string()};
+    const detail::MessageHooks& hooks = detail::InstalledMessageHooks();
     auto record = [&](Answer answer) {
         if (hooks.record) hooks.record(request, answer);
         return answer;

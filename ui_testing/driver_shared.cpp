@@ -1,4 +1,4 @@
-#include "ui/testing_shared.h"
+#include "ui_testing/driver_shared.h"
 
 #include <algorithm>
 #include <chrono>

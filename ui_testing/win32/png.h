@@ -1,5 +1,5 @@
 #pragma once
-// The test driver's PNG writer (testing_png.cpp), kept out of the product.
+// The test driver's PNG writer (png.cpp), kept out of the product.
 #include <windows.h>
 
 #include <string>

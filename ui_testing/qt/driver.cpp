@@ -1,6 +1,6 @@
 // Test driver for dialogs: queued real widget input, queued message-box
 // answers and a record of every message box.
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -25,7 +25,7 @@
 #include <exception>
 
 #include "ui/app.h"
-#include "ui/testing_shared.h"
+#include "ui_testing/driver_shared.h"
 #include "ui/qt/internal.h"
 
 namespace dg::ui::testing {
@@ -40,7 +40,7 @@ QTimer* g_timer = nullptr;  // runs the next action; lives as long as the applic
 // --- message-box hooks: installed when this driver is linked in -------------
 
 const bool g_hooksInstalled = [] {
-    qt::SetMessageHooks(qt::MessageHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage});
+    detail::SetMessageHooks(detail::MessageHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage});
     return true;
 }();
 

@@ -1,6 +1,6 @@
 // The test driver's pictures: a bitmap written as a PNG file through the
 // system's imaging component (WIC).
-#include "ui/win32/testing_png.h"
+#include "ui_testing/win32/png.h"
 
 #include <objbase.h>
 #include <wincodec.h>

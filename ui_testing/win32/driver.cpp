@@ -4,7 +4,7 @@
 // an operator's; queued message-box answers and a record of every message box.
 // Input is posted rather than sent with SendInput, which needs the
 // foreground window.
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,9 +12,9 @@
 #include <memory>
 
 #include "ui/app.h"
-#include "ui/testing_shared.h"
+#include "ui_testing/driver_shared.h"
 #include "ui/win32/internal.h"
-#include "ui/win32/testing_png.h"
+#include "ui_testing/win32/png.h"
 
 #include <commctrl.h>
 
@@ -99,7 +99,7 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 const bool g_hooksInstalled = [] {
-    win32::SetDriverHooks(win32::DriverHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage, &shared::Kick});
+    detail::SetMessageHooks(detail::MessageHooks{&shared::TakeQueuedAnswer, &shared::RecordMessage, &shared::Kick});
     return true;
 }();
 

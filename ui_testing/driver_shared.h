@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ui/message_hooks.h"
-#include "ui/testing.h"
+#include "ui_testing/driver.h"
 
 namespace dg::ui::testing::shared {
 
@@ -39,7 +39,7 @@ std::vector<Rgb> ColoursByUse(const std::vector<std::uint32_t>& pixels);
 
 }  // namespace dg::ui::testing::shared
 
-// What each toolkit's driver gives the queue (its testing.cpp).
+// What each toolkit's driver gives the queue (its driver.cpp).
 namespace dg::ui::testing::toolkit {
 
 enum class Open { Nothing, Form, Message };  // Message: a message box
