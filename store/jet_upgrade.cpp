@@ -31,24 +31,25 @@ std::string TextFor(const std::string& dataSource) {
 }
 
 // Builds the new database at `dataSource` from the tables the Jet file holds.
-void BuildDatabase(const std::string& dataSource, const std::vector<jet::Table>& tables) {
+// Each table is made as its declaration says; a column the Jet file lacks is
+// left out of the carried rows, which then get its default.
+void BuildDatabase(const std::string& dataSource, std::span<const TableSpec> declared,
+                   const std::vector<jet::Table>& tables) {
     CatalogCreate(TextFor(dataSource));
     Connection connection(TextFor(dataSource));
-    for (const auto& carried : kParameterTables) {
+    for (const auto& carried : declared) {
         const jet::Table* old = nullptr;
         for (const auto& t : tables)
             if (EqualsAsciiNoCase(t.name, carried.name)) old = &t;
-        if (!old) continue;  // the class's own table step makes and seeds it
-        TableDef def{std::string(carried.name)};
+        if (!old) continue;       // the class's own table step makes and seeds it
         std::vector<int> source;  // Jet column of each carried column, -1 for none
         for (const auto& c : carried.columns) {
-            def.AppendColumn(std::string(c.name), c.type, c.size);
             int found = -1;
             for (std::size_t i = 0; i < old->columns.size() && found < 0; ++i)
                 if (EqualsAsciiNoCase(old->columns[i].name, c.name)) found = static_cast<int>(i);
             source.push_back(found);
         }
-        AppendTable(connection, def);
+        AppendTable(connection, Definition(carried));
         Recordset rows(connection, carried.name);
         for (const auto& row : old->rows) {
             rows.AddNew();
@@ -94,11 +95,12 @@ bool ReadJetFile(const std::string& name, const std::string& stem, std::string& 
     return true;
 }
 
-std::vector<jet::Table> ReadCarriedTables(const std::string& name, const std::string& bytes) {
+std::vector<jet::Table> ReadCarriedTables(const std::string& name, const std::string& bytes,
+                                          std::span<const TableSpec> declared) {
     std::vector<jet::Table> tables;
     try {
         const jet::Reader reader(bytes);
-        for (const auto& carried : kParameterTables)
+        for (const auto& carried : declared)
             if (auto t = reader.ReadTable(carried.name)) tables.push_back(std::move(*t));
     } catch (const jet::JetEncryptedError& e) {
         throw StoreError(
@@ -118,13 +120,14 @@ std::vector<jet::Table> ReadCarriedTables(const std::string& name, const std::st
 // file left by an upgrade that was cut short is ours to replace (the caller
 // holds the lock).
 void ReplaceWithUpgrade(const std::string& name, const std::string& stem, const std::string& extension,
-                        const std::string& bytes, const std::vector<jet::Table>& tables) {
+                        const std::string& bytes, std::span<const TableSpec> declared,
+                        const std::vector<jet::Table>& tables) {
     const std::string temporary = name + ".upgrading";
     std::string backup;
     std::string error;
     platform::RemoveFile(temporary);
     try {
-        BuildDatabase(temporary, tables);
+        BuildDatabase(temporary, declared, tables);
         if (!platform::FlushFile(temporary, error)) throw StoreError(error);
         for (int n = 1;; ++n) {
             if (n > 1000) throw StoreError("旧文件的备份找不到可用的文件名");
@@ -148,7 +151,7 @@ void ReplaceWithUpgrade(const std::string& name, const std::string& stem, const 
 
 }  // namespace
 
-void UpgradeJetDatabase(const ConnectionText& source) {
+void UpgradeJetDatabase(const ConnectionText& source, std::span<const TableSpec> declared) {
     const std::string& name = source.dataSource;
     const auto [stem, extension] = SplitExtension(name);
     std::string error;
@@ -161,7 +164,7 @@ void UpgradeJetDatabase(const ConnectionText& source) {
 
     std::string bytes;
     if (!ReadJetFile(name, stem, bytes)) return;  // another process upgraded it meanwhile
-    ReplaceWithUpgrade(name, stem, extension, bytes, ReadCarriedTables(name, bytes));
+    ReplaceWithUpgrade(name, stem, extension, bytes, declared, ReadCarriedTables(name, bytes, declared));
 }
 
 }  // namespace dg::store

@@ -4,7 +4,9 @@
 // database of our own, the old file is kept byte for byte beside it
 // (Para.jet.mdb, or Para.jet.2.mdb and so on), and the new file takes the old
 // one's place in one atomic step.
-#include "store/store.h"
+#include <span>
+
+#include "store/schema.h"
 
 namespace dg::store {
 
@@ -12,6 +14,7 @@ namespace dg::store {
 // once the file is no longer one (upgraded here, or by another process that
 // was at it first). Throws StoreError, with a description of what was found
 // or what failed, and then the file is as it was and nothing is left beside it.
-void UpgradeJetDatabase(const ConnectionText& source);
+// `declared` are the tables carried over, as the new file defines them.
+void UpgradeJetDatabase(const ConnectionText& source, std::span<const TableSpec> declared = kParameterTables);
 
 }  // namespace dg::store

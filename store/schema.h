@@ -41,11 +41,22 @@ struct ColumnSpec {
 struct TableSpec {
     std::string_view name;
     std::span<const ColumnSpec> columns;
-    // True when the seed row is the table's defaults: a column added to an
-    // older file then gives the rows already there its seed value. Otherwise
-    // an added column starts empty.
+    // True when the seed row is the table's defaults: each column's seed is
+    // its DEFAULT, which the rows already there get when the column is added
+    // to an older file, and the rows a Jet upgrade carries from a file that
+    // lacks the column. Otherwise the columns have no default.
     bool seedIsDefault;
 };
+
+// A column's seed value as stored; null without a constant seed. The write's
+// own date and time are no default: a default is one constant for every row,
+// and a row that gets it (one already there, one carried) was not written
+// then.
+Value SeedValue(const ColumnSpec& column);
+
+// The table as the store creates it, each column with its default: what the
+// table step and the Jet upgrade both build from.
+TableDef Definition(const TableSpec& spec);
 
 // tblPass: one row per user level with its password.
 inline constexpr std::string_view kPassTable = "tblPass";

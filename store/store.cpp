@@ -319,14 +319,37 @@ void TableDef::AppendColumn(std::string name, int type, int size, Value defaultV
     if (name.empty()) throw StoreError("列没有名称");
     for (const auto& c : columns_)
         if (EqualsAsciiNoCase(c.name, name)) throw StoreError("列" + Quoted(name) + "已经定义");
+    // Converted now, so that a default the column cannot hold fails here and
+    // not when the table is made.
+    try {
+        defaultValue = ConvertForColumn(defaultValue, type);
+    } catch (const StoreError& e) {
+        throw StoreError(FailureText("列" + Quoted(name) + "的默认值无效", e.what()));
+    }
+    if (auto text = std::get_if<std::string>(&defaultValue.Raw()); text && text->find('\0') != std::string::npos)
+        throw StoreError("列" + Quoted(name) + "的默认值中有 NUL 字符");
     columns_.push_back({std::move(name), type, size, std::move(defaultValue)});
 }
 
 namespace {
 
+// A default as an SQL literal: DDL takes no bound parameters. Integers in
+// digits; texts and dates in single quotes, inner quotes doubled.
+std::string Literal(const Value& value) {
+    if (auto i = std::get_if<std::int64_t>(&value.Raw())) return std::to_string(*i);
+    const auto* date = std::get_if<DateTime>(&value.Raw());
+    std::string out = "'";
+    for (char c : date ? date->ToStoreText() : value.AsText()) {
+        if (c == '\'') out += '\'';
+        out += c;
+    }
+    return out + "'";
+}
+
 // A column as CREATE TABLE and ALTER TABLE ... ADD COLUMN both declare it.
 std::string ColumnSql(const ColumnDef& c) {
     std::string sql = QuoteIdentifier(c.name) + " " + DeclaredType(c.type);
+    if (!c.defaultValue.IsNull()) sql += " DEFAULT " + Literal(c.defaultValue);
     if (c.type == kTypeText && c.size > 0)
         sql += " CHECK (length(" + QuoteIdentifier(c.name) + ") <= " + std::to_string(c.size) + ")";
     return sql;
@@ -367,14 +390,9 @@ void AddMissingColumns(Connection& connection, const TableDef& table) {
     try {
         // Asked again under the lock: another process may have added them.
         for (const ColumnDef* c : missing()) {
+            // The rows already there read the column's DEFAULT.
             Statement add(db, "ALTER TABLE " + name + " ADD COLUMN " + ColumnSql(*c));
             add.Run("无法给表" + Quoted(table.Name()) + "添加列" + Quoted(c->name));
-            // The rows already there get the default; new rows still start
-            // empty, as they do in a table created whole.
-            if (c->defaultValue.IsNull()) continue;
-            Statement fill(db, "UPDATE " + name + " SET " + QuoteIdentifier(c->name) + " = ?");
-            fill.Bind(1, ConvertForColumn(c->defaultValue, c->type));
-            fill.Run("无法写入表" + Quoted(table.Name()) + "新添加的列" + Quoted(c->name));
         }
         Exec(db, "COMMIT", "无法保存对表" + Quoted(table.Name()) + "的修改");
     } catch (...) {
@@ -499,6 +517,14 @@ void Recordset::Update() {
         write.Run("无法写入表" + Quoted(table_) + "的记录");
         if (!adding_ && sqlite3_changes(db) != 1) throw StoreError("找不到要更新的记录：它已被删除");
         const std::int64_t rowid = adding_ ? sqlite3_last_insert_rowid(db) : rows_[current_].rowid;
+        if (adding_ && fields.size() < columns_.size()) {
+            // The fields not assigned took their columns' defaults: read them as stored.
+            Statement back(db, "SELECT * FROM " + QuoteIdentifier(table_) + " WHERE _rowid_ = ?");
+            back.Bind(1, Value(rowid));
+            if (sqlite3_step(back.get()) != SQLITE_ROW) Fail(db, "无法读取表" + Quoted(table_) + "刚写入的记录");
+            for (std::size_t i = 0; i < columns_.size(); ++i)
+                if (!assigned_[i]) pending_.values[i] = ReadColumn(back.get(), static_cast<int>(i), declaredTypes_[i]);
+        }
         Exec(db, "COMMIT", "无法保存对表" + Quoted(table_) + "的修改");
         pending_.rowid = rowid;
     } catch (...) {

@@ -65,14 +65,15 @@ struct ColumnDef {
     std::string name;
     int type;
     int size;            // 0: the store's default width (no check)
-    Value defaultValue;  // what the rows already there get when the column is added later
+    Value defaultValue;  // the column's DEFAULT, as stored; null for none
 };
 
 class TableDef {
 public:
     explicit TableDef(std::string name) : name_(std::move(name)) {}
     // Throws StoreError for a type code other than 3, 7 or 202, a negative
-    // size, or a name used twice.
+    // size, a name used twice, or a default that does not convert to the
+    // column's type or holds a NUL character.
     void AppendColumn(std::string name, int type, int size, Value defaultValue = {});
     const std::string& Name() const { return name_; }
     const std::vector<ColumnDef>& Columns() const { return columns_; }
@@ -86,9 +87,9 @@ private:
 void AppendTable(Connection& connection, const TableDef& table);
 
 // Adds to the existing table every column of `table` it lacks (names match
-// ignoring ASCII case), in one transaction, each column's default written
-// into the rows already there. A column added later thus never breaks an
-// older file. Throws StoreError; the table is then as it was.
+// ignoring ASCII case), in one transaction, with its default, which the rows
+// already there then hold. A column added later thus never breaks an older
+// file. Throws StoreError; the table is then as it was.
 void AddMissingColumns(Connection& connection, const TableDef& table);
 
 // "Delete from <table> where <column> = <value>", the value bound as a
@@ -107,6 +108,7 @@ public:
     bool Eof() const { return current_ >= rows_.size(); }
 
     // Starts a new row; Update() inserts it and makes it the current row.
+    // A field not assigned takes its column's default.
     void AddNew();
     // Assigns a field of the new or current row, by column name ignoring
     // ASCII case. A text assigned to a date column must read as a date/time

@@ -5,19 +5,6 @@
 namespace dg::store {
 namespace {
 
-// The seed value of a column, as written; null for none and for the write's
-// own date and time, which a declaration cannot hold.
-Value ConstantSeed(const ColumnSpec& column) {
-    switch (column.seed.kind) {
-        case Seed::Kind::kText:
-            // A date column's literal is a time of day, written "hh:mm" ("6:00" as 06:00).
-            if (column.type == kTypeDate) return FormatHHMM(DateTime::Parse(column.seed.text).value());
-            return column.seed.text;
-        case Seed::Kind::kInteger: return column.seed.integer;
-        default: return {};
-    }
-}
-
 void AddSeedRow(Recordset& rows, const TableSpec& spec) {
     const DateTime now = LocalNow();
     rows.AddNew();
@@ -26,7 +13,7 @@ void AddSeedRow(Recordset& rows, const TableSpec& spec) {
             case Seed::Kind::kNone: break;
             case Seed::Kind::kWriteDate: rows.Set(column.name, now.DatePart()); break;
             case Seed::Kind::kWriteTime: rows.Set(column.name, now.TimePart()); break;
-            default: rows.Set(column.name, ConstantSeed(column));
+            default: rows.Set(column.name, SeedValue(column));
         }
     }
     rows.Update();
@@ -66,11 +53,7 @@ void CreateTableWithSeed(std::string_view connectionText, std::string_view table
 }
 
 void CreateTableWithSeed(std::string_view connectionText, const TableSpec& spec, const FailureReport& report) {
-    const auto defineColumns = [&spec](TableDef& table) {
-        for (const auto& column : spec.columns)
-            table.AppendColumn(std::string(column.name), column.type, column.size,
-                               spec.seedIsDefault ? ConstantSeed(column) : Value());
-    };
+    const auto defineColumns = [&spec](TableDef& table) { table = Definition(spec); };
     const auto seed = [&spec](Recordset& rows) { AddSeedRow(rows, spec); };
     CreateTableWithSeed(connectionText, spec.name, defineColumns, seed, report);
 }

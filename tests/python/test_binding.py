@@ -48,6 +48,16 @@ class CallsByName(WorkingDirTest):
         with self.assertRaises(dutygate.DutygateError):
             shift.ShiftClass()
 
+    def test_every_text_taken_refuses_bytes_and_every_integer_refuses_more_than_32_bits(self):
+        shift = dutygate.CreateObject("Dutygate.clsShiftClass")
+        for call in (dutygate.CreateObject, dutygate.GetPredeclared, dutygate.find_library, shift._dispid,
+                     shift.ShiftClass):
+            with self.subTest(call=call), self.assertRaisesRegex(TypeError, "不能把这个值传给 Dutygate：b'x'"):
+                call(b"x")
+        for call in (dutygate.ProcessEvents, shift.ShiftClass):
+            with self.subTest(call=call), self.assertRaises(OverflowError):
+                call(2 ** 40)
+
 
 class RegistrationAndDescription(WorkingDirTest):
     def test_creation_through_the_registration_file(self):

@@ -132,10 +132,12 @@ TEST_F(BadFileTest, TablesMissingAColumnGetItOrFailTheWritesAndKeepTheirRows) {
     fs::create_directory("mdb");
     ASSERT_EQ(Sql("CREATE TABLE tblClassTime (班制 INTEGER, Class1 TEXT, Class2 TEXT, Class3 TEXT, Class4 TEXT,"
                   " B1 TEXT, B2 TEXT, B3 TEXT);"
-                  "INSERT INTO tblClassTime VALUES (2, '1899-12-30 08:00:00', '1899-12-30 20:00:00',"
+                  "INSERT INTO tblClassTime (班制, Class1, Class2, Class3, Class4, B1, B2, B3)"
+                  " VALUES (2, '1899-12-30 08:00:00', '1899-12-30 20:00:00',"
                   " '1899-12-30 00:00:00', '1899-12-30 00:00:00', '甲', '乙', '丙');"
                   "CREATE TABLE tblPass (日期 TEXT, 时间 TEXT, 用户权限 TEXT);"
-                  "INSERT INTO tblPass VALUES ('2026-01-01 00:00:00', '1899-12-30 00:00:00', '管理员');",
+                  "INSERT INTO tblPass (日期, 时间, 用户权限)"
+                  " VALUES ('2026-01-01 00:00:00', '1899-12-30 00:00:00', '管理员');",
                   /*create=*/true),
               "");
 

@@ -97,8 +97,8 @@ TEST_F(ShiftControllerTest, TableStepKeepsExistingRowsAndReseedsAnEmptyTable) {
     EXPECT_EQ(RowCount(), 1);
 
     // Two rows: only the first is read, nothing is added.
-    Sql("INSERT INTO tblClassTime VALUES (2, '1899-12-30 08:00:00', '1899-12-30 20:00:00', NULL, NULL, 'x', 'y', NULL, "
-        "NULL)");
+    Sql("INSERT INTO tblClassTime (班制, Class1, Class2, Class3, Class4, B1, B2, B3, B4) VALUES (2, "
+        "'1899-12-30 08:00:00', '1899-12-30 20:00:00', NULL, NULL, 'x', 'y', NULL, NULL)");
     clsShiftClass fourth;
     EXPECT_EQ(fourth.Settings().banzhi, 4);
     EXPECT_EQ(RowCount(), 2);

@@ -8,14 +8,17 @@
 #include <unistd.h>
 #endif
 
+#include "store/jet_upgrade.h"
 #include "store/location.h"
 #include "store/paths.h"
 #include "store/store.h"
 #include "store/table_step.h"
+#include "support/jet_writer.h"
 #include "support/temp_dir.h"
 
 using namespace dg::store;
 namespace fs = std::filesystem;
+namespace jet = dg::testsupport::jet;
 
 namespace {
 
@@ -181,8 +184,14 @@ TEST_F(StoreTest, TableDefinitionsAndAppend) {
     EXPECT_THROW(AppendTable(c, again), StoreError);  // exists
     TableDef bad("tblBad");
     EXPECT_THROW(bad.AppendColumn("X", 5, 0), StoreError);
-    bad.AppendColumn("X", kTypeText, 0);
+    bad.AppendColumn("X", kTypeText, 0, "O'Brien");
     EXPECT_THROW(bad.AppendColumn("x", kTypeText, 0), StoreError);
+    EXPECT_THROW(bad.AppendColumn("Y", kTypeInteger, 0, "seven"), StoreError);
+    AppendTable(c, bad);  // a row that gives no field holds the default, in the file as in the recordset
+    Recordset rows(c, "tblBad");
+    rows.AddNew();
+    rows.Update();
+    EXPECT_EQ(rows.Get("X"), Value("O'Brien"));
 }
 
 TEST_F(StoreTest, RowsAreAddedReadAndUpdatedByColumnNameIgnoringCase) {
@@ -432,4 +441,21 @@ TEST_F(StoreTest, TableStepAddsTheColumnsAnOlderFileLacksWithTheirDefaults) {
     ASSERT_EQ(pass.RecordCount(), 1);
     EXPECT_TRUE(pass.Get(kPassColumnPassword).IsNull());
     EXPECT_TRUE(pass.Get(kPassColumnTime).IsNull());
+}
+
+TEST_F(StoreTest, AColumnAddedToADeclarationReachesNewOlderAndJetFilesWithItsDefault) {
+    std::vector<ColumnSpec> columns(std::begin(kClassTimeColumns), std::end(kClassTimeColumns));
+    columns.push_back({"Remark", kTypeInteger, 0, Carry::kAsIs, SeedInteger(7)});
+    const TableSpec tables[] = {kPassTableSpec, {kClassTimeTable, columns, true}};
+    for (const std::string file : {"new", "older", "Jet"}) {
+        fs::remove_all("mdb");
+        fs::create_directory("mdb");
+        if (file == "Jet") WriteFile("mdb/Para.mdb", jet::WriteJet4(jet::PlantTables(false)));
+        file == "Jet" ? UpgradeJetDatabase(ConnectionText::Parse(kOpenConnectionString), tables) : MakeDatabase();
+        if (file == "older") CreateTableWithSeed(kOpenConnectionString, kClassTimeTableSpec, Reporter());
+        CreateTableWithSeed(kOpenConnectionString, tables[1], Reporter());
+        Connection c(kOpenConnectionString);
+        EXPECT_EQ(Recordset(c, kClassTimeTable).Get("Remark"), Value(7)) << file;
+    }
+    EXPECT_TRUE(reports.empty()) << reports[0];
 }

@@ -15,6 +15,9 @@ variable DUTYGATE_LIBRARY, else from the registration file that
 DllRegisterServer writes ($XDG_DATA_HOME/dutygate/registry.json or
 ~/.local/share/dutygate/registry.json).
 
+Texts are taken as str only (bytes raise TypeError), integers within 32 bits
+(OverflowError), paths as os.fspath() reads them.
+
 Objects follow the library's thread rule: use one on the thread that created
 it. Failures raise DutygateError with the status and the library's
 description. An exception raised by an event handler is re-raised from the
@@ -72,6 +75,41 @@ def _check(lib, status, error_class=DutygateError):
     return status
 
 
+# ---- values taken from Python ----
+#
+# Every value the binding takes from Python goes through one of these, so that
+# each kind follows one rule wherever it is taken:
+#   text     a str only, given to the library as UTF-8 (bytes are refused:
+#            their encoding is unknown);
+#   integer  what int() reads, within the library's 32 bits (ctypes would cut
+#            a larger one silently);
+#   path     what os.fspath() reads: str, bytes or a path object.
+
+def _refuse(value, error=TypeError, why=""):
+    raise error("不能把这个值传给 Dutygate：%r%s" % (value, why))
+
+
+def _text(value):
+    if not isinstance(value, str):
+        _refuse(value)
+    return value
+
+
+def _utf8(value):
+    return _text(value).encode("utf-8")
+
+
+def _integer(value):
+    number = int(value)
+    if not -0x80000000 <= number <= 0x7FFFFFFF:
+        _refuse(value, OverflowError, "（超出 32 位整数的范围）")
+    return number
+
+
+def _path(value):
+    return os.fspath(value)
+
+
 # ---- finding the library ----
 
 def registry_path():
@@ -84,11 +122,12 @@ def registry_path():
 
 def find_library(progid_or_clsid=None, library=None):
     """The path of the library to load for `progid_or_clsid`."""
+    name = _text("" if progid_or_clsid is None else progid_or_clsid) or "Dutygate.clsShiftClass"
     if library:
-        return os.fspath(library)
+        return _path(library)
     from_env = os.environ.get("DUTYGATE_LIBRARY")
     if from_env:
-        return from_env
+        return _path(from_env)
     path = registry_path()
     try:
         with open(path, encoding="utf-8") as f:
@@ -98,7 +137,6 @@ def find_library(progid_or_clsid=None, library=None):
     except (OSError, ValueError) as e:
         raise DutygateError(REGDB_E_CLASSNOTREG, "无法读取注册文件“%s”：%s" % (path, e))
     classes = registry.get("CLSID", {}) if isinstance(registry, dict) else {}
-    name = progid_or_clsid or "Dutygate.clsShiftClass"
     if name.startswith("{"):
         clsid = name.upper()
     else:
@@ -110,7 +148,7 @@ def find_library(progid_or_clsid=None, library=None):
     entry = classes.get(clsid)
     if not isinstance(entry, dict) or not entry.get("InprocServer32"):
         raise DutygateError(REGDB_E_CLASSNOTREG, "类 %s 没有在注册文件中注册：%s" % (clsid, path))
-    return entry["InprocServer32"]
+    return _path(entry["InprocServer32"])
 
 
 def _library(progid_or_clsid=None, library=None):
@@ -144,12 +182,13 @@ def _to_variant(value, keep):
     if isinstance(value, bool):
         v.vt, v.u.boolean = _native.VT_BOOL, -1 if value else 0
     elif isinstance(value, int):
-        if -32768 <= value <= 32767:
-            v.vt, v.u.i2 = _native.VT_I2, value
+        number = _integer(value)
+        if -32768 <= number <= 32767:
+            v.vt, v.u.i2 = _native.VT_I2, number
         else:
-            v.vt, v.u.i4 = _native.VT_I4, value
+            v.vt, v.u.i4 = _native.VT_I4, number
     elif isinstance(value, str):
-        raw = value.encode("utf-8")
+        raw = _utf8(value)
         keep.append(raw)
         v.vt, v.u.bstr = _native.VT_BSTR, raw
     elif isinstance(value, datetime.datetime):
@@ -159,7 +198,7 @@ def _to_variant(value, keep):
     elif isinstance(value, float):
         v.vt, v.u.date = _native.VT_DATE, value
     else:
-        raise TypeError("不能把这个值传给 Dutygate：%r" % (value,))
+        _refuse(value)
     return v
 
 
@@ -198,11 +237,12 @@ class Object:
         return method
 
     def _dispid(self, name):
+        raw = _utf8(name)
         key = name.lower()
         dispid = self._dispids.get(key)
         if dispid is None:
             out = ctypes.c_int32()
-            _check(self._lib, self._lib.dg_get_dispid(self._live(), name.encode("utf-8"), ctypes.byref(out)),
+            _check(self._lib, self._lib.dg_get_dispid(self._live(), raw, ctypes.byref(out)),
                    UnknownMemberError)
             dispid = self._dispids[key] = out.value
         return dispid
@@ -293,17 +333,19 @@ class Connection:
 
 def CreateObject(progid, library=None):
     """Creates an object by ProgID ("Dutygate.clsShiftClass") or CLSID ("{...}")."""
+    raw = _utf8(progid)
     lib = _library(progid, library)
     handle = ctypes.c_void_p()
-    _check(lib, lib.dg_create_object(progid.encode("utf-8"), ctypes.byref(handle)))
+    _check(lib, lib.dg_create_object(raw, ctypes.byref(handle)))
     return Object(lib, handle.value)
 
 
 def GetPredeclared(class_name, library=None):
     """A reference to this thread's implicit instance ("clsPassword", "clsShiftClass")."""
+    raw = _utf8(class_name)
     lib = _library("Dutygate." + class_name, library)
     handle = ctypes.c_void_p()
-    _check(lib, lib.dg_get_predeclared(class_name.encode("utf-8"), ctypes.byref(handle)))
+    _check(lib, lib.dg_get_predeclared(raw, ctypes.byref(handle)))
     return Object(lib, handle.value)
 
 
@@ -319,9 +361,10 @@ def WithEvents(obj, handler):
 
 def ProcessEvents(max_ms=0, library=None):
     """Runs pending dialog events; returns the number of dialog windows open, or -1 without a GUI."""
+    max_ms = _integer(max_ms)
     lib = _library(None, library)
     _handler_errors.error = None
-    open_windows = lib.dg_process_events(int(max_ms))
+    open_windows = lib.dg_process_events(max_ms)
     _raise_handler_error()
     return open_windows
 
