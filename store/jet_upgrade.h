@@ -14,4 +14,9 @@ namespace dg::store {
 // or what failed, and then the file is as it was and nothing is left beside it.
 void UpgradeJetDatabase(const ConnectionText& source);
 
+// What the upgrade would make of `bytes`, the whole of the Jet file `name`,
+// without writing anything: returns when it would carry the file's tables,
+// throws the StoreError it would refuse the file with otherwise.
+void CheckJetUpgrade(const std::string& name, const std::string& bytes);
+
 }  // namespace dg::store
