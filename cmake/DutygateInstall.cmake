@@ -13,6 +13,7 @@
 #   share/dutygate/Dutygate.idl
 #   bin/dutygate-host
 #   bin/dutygate-reset-password
+#   bin/dutygate-check
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -83,10 +84,12 @@ if(TARGET dutygate-host)
   install(TARGETS dutygate-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT host)
 endif()
 
-# ---- forgotten-password tool ----
-if(TARGET dg_reset_password)
-  install(TARGETS dg_reset_password RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT host)
-endif()
+# ---- station tools: the forgotten-password tool and the station check ----
+foreach(tool dg_reset_password dg_check)
+  if(TARGET ${tool})
+    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT host)
+  endif()
+endforeach()
 
 # ---- licence ----
 # The Debian package's copyright file, in Debian's machine-readable form,

@@ -8,6 +8,7 @@
 #   samples/cpp/sample.cpp  samples/cpp/build.txt
 #   samples/vb6/Sample.vbp  samples/vb6/frmSample.frm  samples/vb6/CDutygateHost.cls
 #   tools/ResetPassword.exe (x86)
+#   tools/x86/DutygateCheck.exe  tools/x64/DutygateCheck.exe
 # and beside it Dutygate-<version>-x64.msi and -x86.msi (scripts/windows-msi.py),
 # after checking each DLL's imports against the Windows floor; signs the
 # DLLs and then the packages where a certificate is named
@@ -44,18 +45,31 @@ for arch in x86 x64; do
     cp "$manifest" "$stage/$arch/Dutygate.manifest"
 done
 
-# The station tool, one 32-bit program for either Windows.
-mkdir -p "$stage/tools"
+# The station tools: the password reset, one 32-bit program for either
+# Windows; the station check once per bitness, since its exit status answers
+# for a host of its own bitness (each reports both registry views).
+mkdir -p "$stage/tools/x86" "$stage/tools/x64"
 [ -f "$out/x86/ResetPassword.exe" ] || { echo "windows-package: $out/x86/ResetPassword.exe is missing" >&2; exit 1; }
 i686-w64-mingw32-strip --strip-all -o "$stage/tools/ResetPassword.exe" "$out/x86/ResetPassword.exe"
+for arch in x86 x64; do
+    case $arch in
+        x86) strip=i686-w64-mingw32-strip ;;
+        x64) strip=x86_64-w64-mingw32-strip ;;
+    esac
+    [ -f "$out/$arch/DutygateCheck.exe" ] || { echo "windows-package: $out/$arch/DutygateCheck.exe is missing" >&2; exit 1; }
+    "$strip" --strip-all -o "$stage/tools/$arch/DutygateCheck.exe" "$out/$arch/DutygateCheck.exe"
+done
+tools="$stage/tools/ResetPassword.exe $stage/tools/x86/DutygateCheck.exe $stage/tools/x64/DutygateCheck.exe"
 
 # Every import needs a Windows no newer than the floor.
-python3 scripts/windows-imports.py "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" "$stage/tools/ResetPassword.exe"
+# shellcheck disable=SC2086
+python3 scripts/windows-imports.py "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" $tools
 
 # Signed where a certificate is named: the DLLs now, the packages built from
 # them below.
 signing=1
-scripts/sign-windows.sh "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" "$stage/tools/ResetPassword.exe" || {
+# shellcheck disable=SC2086
+scripts/sign-windows.sh "$stage/x86/Dutygate.dll" "$stage/x64/Dutygate.dll" $tools || {
     [ $? -eq 3 ] || exit 1
     signing=""
 }

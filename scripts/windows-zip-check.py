@@ -41,7 +41,8 @@ z = zipfile.ZipFile(zip_path)
 names = set(z.namelist())
 wanted = {"x86/Dutygate.dll", "x86/Dutygate.manifest", "x64/Dutygate.dll", "x64/Dutygate.manifest",
           "Dutygate.idl", "Dutygate.wxs", "README.txt", "LICENSE", "THIRD-PARTY.txt", "sample.vbs",
-          "tools/ResetPassword.exe", "x86/host.exe.manifest", "x64/host.exe.manifest", "include/Dutygate.h",
+          "tools/ResetPassword.exe", "tools/x86/DutygateCheck.exe",
+          "tools/x64/DutygateCheck.exe", "x86/host.exe.manifest", "x64/host.exe.manifest", "include/Dutygate.h",
           "include/Dutygate_i.c", "samples/cpp/sample.cpp", "samples/cpp/build.txt", "samples/vb6/Sample.vbp",
           "samples/vb6/frmSample.frm", "samples/vb6/CDutygateHost.cls"}
 check(wanted <= names, "missing from the zip: %s" % sorted(wanted - names))
@@ -74,6 +75,14 @@ for arch, cpu in (("x86", "x86"), ("x64", "amd64")):
     libs = files[0].findall(asm + "typelib")
     check(len(libs) == 1 and libs[0].get("tlbid", "").upper() == libid and libs[0].get("version") == "3.0"
           and libs[0].get("helpdir") == "", "%s: one typelib element, version 3.0" % arch)
+
+# Each station check sits in the folder of its bitness (the PE machine field).
+for arch, machine in (("x86", 0x14C), ("x64", 0x8664)):
+    name = "tools/%s/DutygateCheck.exe" % arch
+    if name in names:
+        data = z.read(name)
+        pe = int.from_bytes(data[0x3C:0x40], "little")
+        check(int.from_bytes(data[pe + 4:pe + 6], "little") == machine, "%s is not an %s program" % (name, arch))
 
 check(all(b < 0x80 for b in z.read("sample.vbs")), "sample.vbs is ASCII")
 # README.txt is the guide made from docs/: Chinese first, then English, as

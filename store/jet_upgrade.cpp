@@ -68,6 +68,19 @@ void BuildDatabase(const std::string& dataSource, std::span<const TableSpec> dec
     }
 }
 
+// Refuses every Jet file but a Jet 4 one.
+void RequireJet4(const std::string& name, const jet::HeaderInfo& header) {
+    if (header.kind != jet::FileKind::kJet4) {
+        const std::string found = header.kind == jet::FileKind::kJet3
+                                      ? "是早期安装留下的 Jet 3 数据库（Access 97）"
+                                      : "是比 Jet 4 新的 Access 数据库（Access 2007 或更新的版本）";
+        throw StoreError(FailureText("数据库" + Quoted(name) + found +
+                                         "，只有 Jet 4 数据库能够升级。文件保持原样；如要改用新数据库，"
+                                         "请先把该文件移到别处",
+                                     "文件头表明该文件" + jet::DescribeKind(header)));
+    }
+}
+
 // Reads the Jet file while the upgrade lock is held. False when it is no Jet
 // file any more: another process upgraded it meanwhile.
 bool ReadJetFile(const std::string& name, const std::string& stem, std::string& bytes) {
@@ -83,15 +96,7 @@ bool ReadJetFile(const std::string& name, const std::string& stem, std::string& 
     }
     const jet::HeaderInfo header = jet::ClassifyHeader(bytes);
     if (header.kind == jet::FileKind::kNotJet) return false;
-    if (header.kind != jet::FileKind::kJet4) {
-        const std::string found = header.kind == jet::FileKind::kJet3
-                                      ? "是早期安装留下的 Jet 3 数据库（Access 97）"
-                                      : "是比 Jet 4 新的 Access 数据库（Access 2007 或更新的版本）";
-        throw StoreError(FailureText("数据库" + Quoted(name) + found +
-                                         "，只有 Jet 4 数据库能够升级。文件保持原样；如要改用新数据库，"
-                                         "请先把该文件移到别处",
-                                     "文件头表明该文件" + jet::DescribeKind(header)));
-    }
+    RequireJet4(name, header);
     return true;
 }
 
@@ -165,6 +170,11 @@ void UpgradeJetDatabase(const ConnectionText& source, std::span<const TableSpec>
     std::string bytes;
     if (!ReadJetFile(name, stem, bytes)) return;  // another process upgraded it meanwhile
     ReplaceWithUpgrade(name, stem, extension, bytes, declared, ReadCarriedTables(name, bytes, declared));
+}
+
+void CheckJetUpgrade(const std::string& name, const std::string& bytes) {
+    RequireJet4(name, jet::ClassifyHeader(bytes));
+    ReadCarriedTables(name, bytes);
 }
 
 }  // namespace dg::store

@@ -17,4 +17,9 @@ namespace dg::store {
 // `declared` are the tables carried over, as the new file defines them.
 void UpgradeJetDatabase(const ConnectionText& source, std::span<const TableSpec> declared = kParameterTables);
 
+// What the upgrade would make of `bytes`, the whole of the Jet file `name`,
+// without writing anything: returns when it would carry the file's tables,
+// throws the StoreError it would refuse the file with otherwise.
+void CheckJetUpgrade(const std::string& name, const std::string& bytes);
+
 }  // namespace dg::store

@@ -255,13 +255,14 @@ void CatalogCreate(std::string_view connectionText) {
     }
 }
 
-Connection::Connection(std::string_view connectionText) {
+Connection::Connection(std::string_view connectionText, Mode mode) {
     const ConnectionText parsed = ConnectionText::Parse(connectionText);
     const std::string name = platform::NativeName(parsed.dataSource);
+    const int access = mode == Mode::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
     for (bool upgraded = false;; upgraded = true) {
         // Opening never creates: a missing file fails here. SQLite takes UTF-8
         // names on every platform.
-        const int rc = sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int rc = sqlite3_open_v2(name.c_str(), &db_, access | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             std::string message = EngineFailure(
                                       db_, rc,
@@ -277,6 +278,8 @@ Connection::Connection(std::string_view connectionText) {
         if (!HasJetSignature(db_)) break;
         Close();
         if (upgraded) throw StoreError(FailureText("数据库升级后仍是 Jet 格式", parsed.dataSource));
+        if (mode == Mode::kReadOnly)
+            throw StoreError(FailureText("数据库是 Jet 格式，只读打开时不升级", parsed.dataSource));
         UpgradeJetDatabase(parsed);
     }
     try {
@@ -356,6 +359,21 @@ std::string ColumnSql(const ColumnDef& c) {
 }
 
 }  // namespace
+
+std::optional<std::vector<std::string>> TableColumns(Connection& connection, std::string_view table) {
+    sqlite3* db = connection.Handle();
+    Statement find(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
+    find.Bind(1, Value(std::string(table)));
+    const int rc = sqlite3_step(find.get());
+    if (rc == SQLITE_DONE) return std::nullopt;
+    if (rc != SQLITE_ROW) Fail(db, "无法读取数据库的表目录");
+    const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(find.get(), 0)));
+    Statement query(db, "SELECT * FROM " + QuoteIdentifier(name) + " LIMIT 0");
+    std::vector<std::string> columns;
+    for (int i = 0; i < sqlite3_column_count(query.get()); ++i)
+        columns.emplace_back(sqlite3_column_name(query.get(), i));
+    return columns;
+}
 
 void AppendTable(Connection& connection, const TableDef& table) {
     if (table.Columns().empty()) throw StoreError("表" + Quoted(table.Name()) + "没有列");

@@ -46,7 +46,9 @@ void CatalogCreate(std::string_view connectionText);
 // Jet database fails before SQLite reads or writes it, with a description.
 class Connection {
 public:
-    explicit Connection(std::string_view connectionText);
+    // kReadOnly writes nothing: no upgrade (a Jet file fails), no journal.
+    enum class Mode { kReadWrite, kReadOnly };
+    explicit Connection(std::string_view connectionText, Mode mode = Mode::kReadWrite);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -82,6 +84,10 @@ private:
     std::string name_;
     std::vector<ColumnDef> columns_;
 };
+
+// The names of the table's columns in their order; nullopt when the
+// database has no table of that name (ASCII case ignored). Throws StoreError.
+std::optional<std::vector<std::string>> TableColumns(Connection& connection, std::string_view table);
 
 // Creates the table; fails (StoreError) when a table of that name exists.
 void AppendTable(Connection& connection, const TableDef& table);
