@@ -174,7 +174,7 @@ void UpgradeJetDatabase(const ConnectionText& source, std::span<const TableSpec>
 
 void CheckJetUpgrade(const std::string& name, const std::string& bytes) {
     RequireJet4(name, jet::ClassifyHeader(bytes));
-    ReadCarriedTables(name, bytes);
+    ReadCarriedTables(name, bytes, kParameterTables);
 }
 
 }  // namespace dg::store
