@@ -89,8 +89,12 @@ for arch in x64 x86; do
     # The dialog pictures test leaves the four dialogs here as PNG files.
     mkdir -p "$out/$arch/pictures"
     export DG_SCREENSHOT_DIR="$("$wine64" winepath -w "$out/$arch/pictures" 2>/dev/null 9>&-)"
+    # Now and then Wine fails to start a test program at all (it ends at once,
+    # printing nothing, while another program starts beside it): a failed
+    # test runs once more, and ctest's output shows each second run.
     code=0
-    ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" --output-junit "$junit" 9>&- || code=$?
+    ctest --test-dir "$out/$arch" --output-on-failure -j"$jobs" --repeat until-pass:2 --output-junit "$junit" 9>&- ||
+        code=$?
     # The counts from ctest's JUnit report, <testsuite ... tests="N" failures="F" ...>;
     # a failed run with no failed test in it counts as one failure.
     suite=$(tr '\n\t' '  ' <"$junit" 2>/dev/null | grep -o '<testsuite [^>]*>' | head -n 1 || true)

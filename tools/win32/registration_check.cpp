@@ -162,7 +162,9 @@ bool CheckServer(const View& view, const dc::ClassInfo& c, std::vector<Finding>&
 bool CheckProgId(const View& view, const dc::ClassInfo& c, std::vector<Finding>& findings) {
     const std::string host = Bits(view.bits) + "宿主程序";
     const std::string hostEnglish = "A " + BitsEnglish(view.bits) + " host";
-    const auto text = DefaultValue(Wide(c.progid) + L"\\CLSID", view.flag);
+    // A ProgID's key is one key for both views (Windows 7 and later), and a
+    // host reads it as CLSIDFromProgID does, in no view of its own asking.
+    const auto text = DefaultValue(Wide(c.progid) + L"\\CLSID", 0);
     dc::Guid clsid{};
     if (!text || !dc::ParseGuid(Utf8(*text), clsid)) {
         findings.push_back({view.bits == kOwnBits ? Verdict::kProblem : Verdict::kNote,
