@@ -4,26 +4,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 
 #include "store/paths.h"
+#include "tools/posix/console.h"
 #include "tools/station_check.h"
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    dg::tools::Console console;
-    console.enterFolder = [](const std::string& folder, std::string& error) {
-        if (::chdir(folder.c_str()) == 0) return true;
-        error = std::strerror(errno);
-        return false;
-    };
-    console.write = [](const std::string& text, bool toError) { std::fputs(text.c_str(), toError ? stderr : stdout); };
     const auto mayWrite = [](const std::string& name, bool folder) {
         const std::string path = dg::store::PathFromUtf8(name).string();
         // A folder also needs search permission for the entries made in it.
         if (::access(path.c_str(), folder ? W_OK | X_OK : W_OK) == 0) return dg::tools::WriteAccess::kYes;
         return errno == EACCES || errno == EROFS ? dg::tools::WriteAccess::kNo : dg::tools::WriteAccess::kUnknown;
     };
-    return dg::tools::RunStationCheck(arguments, "dutygate-check", console, mayWrite, {});
+    return dg::tools::RunStationCheck(dg::tools::CommandLineArguments(argc, argv), "dutygate-check",
+                                      dg::tools::PosixConsole(), mayWrite, {});
 }
