@@ -3,8 +3,9 @@
 // (the C ABI of libdutygate.so and the COM server Dutygate.dll): GUIDs,
 // dispatch identifiers and automation type codes; the status values are
 // base/status.h's. Plain values only, so that a file can include it beside
-// <windows.h> or beside the C ABI header. include/dutygate/dutygate.h repeats the same values for
-// its hosts; the component's tests check that the two agree.
+// <windows.h> or beside the C ABI header. include/dutygate/dutygate.h repeats
+// the same values for its hosts; the component's tests check that the two
+// agree.
 #include <cstdint>
 
 #include "base/status.h"
