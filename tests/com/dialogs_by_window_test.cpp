@@ -11,32 +11,11 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "by_window.h"
 
-std::wstring ExeDir() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path().wstring();
-}
-DWORD Regsvr32(const std::wstring& args) {
-    std::wstring command = L"regsvr32.exe /s " + args + L" \"" + ExeDir() + L"\\Dutygate.dll\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    DWORD code = ~0u;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        WaitForSingleObject(pi.hProcess, 60000), GetExitCodeProcess(pi.hProcess, &code), CloseHandle(pi.hThread);
-    return CloseHandle(pi.hProcess), code;
-}
-HWND Control(HWND form, const wchar_t* name) {  // by the name property each control window carries
-    wchar_t text[64] = L"";
-    for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (GlobalGetAtomNameW(static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropW(c, L"DutygateControl"))), text,
-                               64) &&
-            lstrcmpW(text, name) == 0)
-            return c;
-    return nullptr;
-}
+namespace {
+using namespace by_window;
+
 bool Paints(HWND control, COLORREF colour) {  // the control painted into a bitmap of its own
     RECT r;
     GetWindowRect(control, &r);
@@ -48,19 +27,6 @@ bool Paints(HWND control, COLORREF colour) {  // the control painted into a bitm
     for (int y = 0; y < r.bottom - r.top && !found; ++y)
         for (int x = 0; x < r.right - r.left && !found; ++x) found = GetPixel(dc, x, y) == colour;
     return DeleteDC(dc), DeleteObject(bitmap), ReleaseDC(nullptr, screen), found;
-}
-std::function<bool(HWND)> g_step;  // run from the timer on the form titled g_title until it answers true
-const wchar_t* g_title = nullptr;
-void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    HWND form = FindWindowW(L"DutygateForm", g_title);
-    if (auto step = g_step; step && form && IsWindowVisible(form) && step(form)) g_step = nullptr;
-}
-HRESULT Call(IDispatch* d, const wchar_t* name, const wchar_t* title = nullptr, std::function<bool(HWND)> step = {}) {
-    DISPID id = 0;
-    DISPPARAMS none{};
-    g_title = title, g_step = std::move(step);
-    if (FAILED(d->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, 0, &id))) return E_FAIL;
-    return d->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
 }
 
 TEST(ComDialogs, AThemedHostSeesStackingBorderColoursAndOwners) {

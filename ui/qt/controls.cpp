@@ -8,12 +8,14 @@
 #include <QApplication>
 #include <QPalette>
 #include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
 #include <QToolButton>
 #include <QToolTip>
 
 #include <algorithm>
+#include <deque>
 #include <string>
 
 #include "ui/form.h"
@@ -38,6 +40,7 @@ UpDownWidget::UpDownWidget(QWidget* parent) : QWidget(parent) {
     up->setArrowType(Qt::UpArrow);
     down->setArrowType(Qt::DownArrow);
     for (QToolButton* arrow : {up, down}) {
+        arrow->setStyle(DialogControlStyle());
         arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setAutoRepeat(true);  // held down, it keeps stepping
     }
@@ -88,13 +91,70 @@ void GroupBox::paintEvent(QPaintEvent*) {
 }
 
 namespace {
-class StarPassword final : public QProxyStyle {
+// The style of every control in the dialogs: the application's, drawing "*"
+// for each character of a password, and with one palette object for each set
+// of colours. Qt's styles cache what they draw in the application's
+// QPixmapCache under names that hold the palette's cacheKey(), and every
+// window gives its coloured controls palette objects of their own: drawn
+// with those, each showing of a dialog left its pixmaps behind under names
+// no later showing asks for, until the cache reached its limit.
+class DialogStyle final : public QProxyStyle {
 public:
+    using QProxyStyle::QProxyStyle;
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
         if (hint == SH_LineEdit_PasswordCharacter) return '*';
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        SharedPalette shared(*this, option);
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        SharedPalette shared(*this, option);
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        SharedPalette shared(*this, option);
+        QProxyStyle::drawComplexControl(control, option, painter, widget);
+    }
+
+private:
+    // For one drawing call, the option carries the shared palette object with
+    // its own colours (and its own current colour group).
+    class SharedPalette {
+    public:
+        SharedPalette(const DialogStyle& style, const QStyleOption* option)
+            : option_(const_cast<QStyleOption*>(option)) {  // the caller's own, restored below
+            if (!option_) return;
+            own_ = option_->palette;
+            option_->palette = style.Shared(own_);
+            option_->palette.setCurrentColorGroup(own_.currentColorGroup());
+        }
+        ~SharedPalette() {
+            if (option_) option_->palette = own_;
+        }
+        SharedPalette(const SharedPalette&) = delete;
+        SharedPalette& operator=(const SharedPalette&) = delete;
+
+    private:
+        QStyleOption* option_;
+        QPalette own_;
+    };
+
+    const QPalette& Shared(const QPalette& palette) const {
+        for (const QPalette& known : palettes_)
+            if (known == palette) return known;
+        // The dialogs use a handful of colour sets; a host that keeps changing
+        // its palette starts the list afresh rather than growing it.
+        if (palettes_.size() >= 64) palettes_.clear();
+        return palettes_.emplace_back(palette);
+    }
+
+    mutable std::deque<QPalette> palettes_;  // stable addresses
 };
 }  // namespace
 
@@ -128,11 +188,17 @@ void KeepToolTipsOwn(QWidget* control) {
     control->installEventFilter(filter);
 }
 
-QStyle* StarPasswordStyle() {
+QStyle* DialogControlStyle() {
+    // Over the application's style, made anew when the host changes it (the
+    // controls of dialogs open at that moment keep theirs).
     static QPointer<QStyle> style;
-    if (!style) {
-        style = new StarPassword;  // over the application's style
+    static QString madeOver;
+    const QString appStyle = QApplication::style()->name();
+    if (!style || madeOver != appStyle) {
+        QStyle* base = QStyleFactory::create(appStyle);  // none for a style of the host's own
+        style = base ? new DialogStyle(base) : new DialogStyle;
         style->setParent(qApp);
+        madeOver = appStyle;
     }
     return style;
 }
@@ -240,6 +306,7 @@ W* CreateWidget(detail::FormState& form, const Place& place, Kind kind, const Lo
     QWidget* parent = form.RequireDialog(what);
     if (const ControlState* frame = detail::RequireParentFrame(form, place, what)) parent = frame->widget;
     auto* widget = new W(parent);
+    widget->setStyle(qt::DialogControlStyle());
     out = form.NewControl(place, kind);
     out->widget = widget;
     widget->setObjectName(qt::ToQ(out->name));
@@ -396,10 +463,9 @@ bool TextBox::Locked() const { return As<QLineEdit>(state_, Kind::TextBox, "Text
 void TextBox::SetPasswordMask(bool masked) {
     auto* box = As<QLineEdit>(state_, Kind::TextBox, "TextBox::SetPasswordMask");
     box->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
-    // Styles draw a bullet by default; the dialogs show "*". A proxy style
-    // rather than a style sheet: a style sheet would cut the box off from the
-    // form's font.
-    box->setStyle(masked ? qt::StarPasswordStyle() : nullptr);
+    // Styles draw a bullet by default; the control style (a proxy style
+    // rather than a style sheet, which would cut the box off from the form's
+    // font) draws "*".
 }
 
 void TextBox::SelectAll() {

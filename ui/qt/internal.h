@@ -112,8 +112,10 @@ protected:
 // rather than the tooltip of the frame it sits in.
 void KeepToolTipsOwn(QWidget* control);
 
-// The style of password boxes: the application's, drawing "*" for each character.
-QStyle* StarPasswordStyle();
+// The style of the dialogs' controls: the application's, drawing "*" for
+// each character of a password, and sharing one palette object among equal
+// palettes so that what it caches is found again at the next showing.
+QStyle* DialogControlStyle();
 
 // The spin control: two arrow buttons ("up", "down") over an integer value
 // within [lower, upper], step 1, no wrapping.
