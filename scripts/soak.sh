@@ -46,14 +46,14 @@ if [ -f build-windows/x64/dutygate_soak.exe ]; then
             x64) loader=/usr/lib/wine/wine64 ;;
             x86) loader=/usr/lib/wine/wine ;;
         esac
-        if [ "$arch" = x86 ] && kernel_refuses_32bit; then
+        why=""
+        [ "$arch" = x64 ] || ! kernel_refuses_32bit || why="this machine runs no 32-bit code"
+        [ -n "$why" ] || [ -f "build-windows/$arch/dutygate_soak.exe" ] ||
+            why="no build-windows/$arch: ./scripts/windows.sh builds it"
+        [ -n "$why" ] || "$loader" --version >/dev/null 2>&1 9>&- || why="its Wine is not installed or does not start"
+        if [ -n "$why" ]; then
             summary="$summary
-x86: not run (this machine runs no 32-bit code)"
-            continue
-        fi
-        if [ ! -f "build-windows/$arch/dutygate_soak.exe" ] || ! "$loader" --version >/dev/null 2>&1 9>&-; then
-            summary="$summary
-$arch: not run (no build, or no Wine for it)"
+$arch: not run ($why)"
             continue
         fi
         echo "== Windows $arch (Wine)"
