@@ -84,8 +84,9 @@ int main(int argc, char** argv) {
     // glibc keeps freed blocks of each size in a per-thread cache that it
     // counts as in use, up to some hundred KiB, filling as sizes come by: run
     // without it, so that the figures are what the program holds.
-    if (!std::getenv("GLIBC_TUNABLES")) {
-        setenv("GLIBC_TUNABLES", "glibc.malloc.tcache_count=0", 1);
+    const std::string tunables = std::getenv("GLIBC_TUNABLES") ? std::getenv("GLIBC_TUNABLES") : "";
+    if (tunables.find("glibc.malloc.tcache_count=0") == std::string::npos) {
+        setenv("GLIBC_TUNABLES", (tunables + (tunables.empty() ? "" : ":") + "glibc.malloc.tcache_count=0").c_str(), 1);
         execv("/proc/self/exe", argv);
     }
     QApplication app(argc, argv);  // the host's own, as a Qt host has
