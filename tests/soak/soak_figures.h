@@ -24,9 +24,10 @@ struct Options {
     int warmup = 10;
     int polls = 2000;
     double limitKiB = 1.0;  // heap growth allowed a round after warm-up
+    std::string styleSheet;  // the Qt host's application style sheet
 };
 
-// --rounds=N --warmup=N --polls=N --limit-kib=X
+// --rounds=N --warmup=N --polls=N --limit-kib=X --style-sheet=CSS
 inline Options ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -38,6 +39,7 @@ inline Options ParseOptions(int argc, char** argv) {
         else if (name == "--warmup") options.warmup = std::atoi(value);
         else if (name == "--polls") options.polls = std::atoi(value);
         else if (name == "--limit-kib") options.limitKiB = std::atof(value);
+        else if (name == "--style-sheet") options.styleSheet = value;
         else std::fprintf(stderr, "unknown option %s\n", arg), std::exit(2);
     }
     if (options.warmup < 0 || options.rounds < options.warmup + 2) {

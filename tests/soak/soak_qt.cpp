@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "dutygate/dutygate.hpp"
@@ -50,29 +53,58 @@ QWidget* OpenForm(const char* form) {
 // window as it handles its exposure.
 bool Drawn(QWidget* window) { return window->windowHandle() && window->windowHandle()->isExposed(); }
 
-// Calls `member`, which shows the form `form` (modal or modeless), and leaves
-// the form by clicking its button `button` once it is open; returns when the
-// form has closed.
-void ShowAndLeave(const dutygate::Object& object, const char* member, const char* form, const char* button) {
-    bool clicked = false;
+// Clicks a button from the event loop, so that a box it opens runs its own
+// loop outside the operator's timer.
+void Press(QAbstractButton* button) { QTimer::singleShot(0, button, &QAbstractButton::click); }
+void Press(QWidget* form, const char* name) { Press(form->findChild<QAbstractButton*>(QLatin1String(name))); }
+
+// What the operator does on the open form, a step at each look; true once the
+// last button is pressed.
+using Hand = std::function<bool(QWidget* form)>;
+
+Hand Leave(const char* button) {
+    return [button](QWidget* form) { return Press(form, button), true; };
+}
+
+// At the login: a wrong password and 确定, the message box's OK, then 取消.
+Hand MistypeThenLeave() {
+    return [step = 0](QWidget* form) mutable {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (step == 0) {
+            form->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("wrong"));
+            Press(form, "cmdOK");
+            step = 1;
+        } else if (step == 1 && box && Drawn(box)) {
+            Press(box->buttons().constFirst());
+            step = 2;
+        } else if (step == 2 && !box) {
+            Press(form, "cmdCancel");
+            return true;
+        }
+        return false;
+    };
+}
+
+// Calls `member`, which shows the form `form` (modal or modeless), lets the
+// hand act on it once it is open and drawn, and returns when it has closed.
+void ShowAndLeave(const dutygate::Object& object, const char* member, const char* form, Hand hand) {
+    bool done = false;
     QTimer operatorHand;
     operatorHand.setInterval(1);
     QObject::connect(&operatorHand, &QTimer::timeout, [&] {
         QWidget* shown = OpenForm(form);
-        auto* target = shown && Drawn(shown) ? shown->findChild<QAbstractButton*>(QLatin1String(button)) : nullptr;
-        if (!target) return;
+        if (!shown || !Drawn(shown) || !hand(shown)) return;
         operatorHand.stop();
-        clicked = true;
-        target->click();
+        done = true;
     });
     operatorHand.start();
     object.Call(member);
     QElapsedTimer waited;
     waited.start();
-    while ((!clicked || OpenForm(form)) && waited.elapsed() < 10000)
+    while ((!done || OpenForm(form)) && waited.elapsed() < 10000)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    if (!clicked || OpenForm(form)) {
-        std::fprintf(stderr, "%s: the form %s %s\n", member, form, clicked ? "stayed open" : "did not open");
+    if (!done || OpenForm(form)) {
+        std::fprintf(stderr, "%s: the form %s %s\n", member, form, done ? "stayed open" : "was not left");
         std::exit(1);
     }
 }
@@ -90,6 +122,7 @@ int main(int argc, char** argv) {
         execv("/proc/self/exe", argv);
     }
     QApplication app(argc, argv);  // the host's own, as a Qt host has
+    app.setStyleSheet(QString::fromStdString(options.styleSheet));
     // The offscreen platform says at every showing that it raises no window.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
         if (!text.contains(QLatin1String("raise()"))) std::fprintf(stderr, "%s\n", qPrintable(text));
@@ -105,9 +138,9 @@ int main(int argc, char** argv) {
         for (int round = 0; round < options.rounds; ++round) {
             auto password = dutygate::Object::Create("Dutygate.clsPassword");
             auto shift = dutygate::Object::Create("Dutygate.clsShiftClass");
-            ShowAndLeave(password, "ShowDialog", "frmLogin", "cmdCancel");
-            ShowAndLeave(password, "ShowRevise", "Revise", "Command2");
-            ShowAndLeave(shift, "ShowSetClass", "frmClass", "cmdExit");
+            ShowAndLeave(password, "ShowDialog", "frmLogin", MistypeThenLeave());
+            ShowAndLeave(password, "ShowRevise", "Revise", Leave("Command2"));
+            ShowAndLeave(shift, "ShowSetClass", "frmClass", Leave("cmdExit"));
             const std::int32_t poll = shift.DispId("ShiftClass");
             for (int i = 0; i < options.polls; ++i) shift.Invoke(poll);
             password.Reset();

@@ -77,6 +77,20 @@ void UpDownWidget::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    takingStyle_ = true;
+    setStyle(DialogControlStyle());
+    takingStyle_ = false;
+}
+
+void ComboBox::changeEvent(QEvent* event) {
+    if (takingStyle_ && event->type() == QEvent::StyleChange) {
+        QWidget::changeEvent(event);  // not QComboBox's, which would make the list
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
 void GroupBox::paintEvent(QPaintEvent*) {
     // QGroupBox's own painting, with the caption colour in the option only,
     // so that it does not reach the controls inside the frame.
@@ -306,7 +320,7 @@ W* CreateWidget(detail::FormState& form, const Place& place, Kind kind, const Lo
     QWidget* parent = form.RequireDialog(what);
     if (const ControlState* frame = detail::RequireParentFrame(form, place, what)) parent = frame->widget;
     auto* widget = new W(parent);
-    widget->setStyle(qt::DialogControlStyle());
+    if (!widget->testAttribute(Qt::WA_SetStyle)) widget->setStyle(qt::DialogControlStyle());
     out = form.NewControl(place, kind);
     out->widget = widget;
     widget->setObjectName(qt::ToQ(out->name));
@@ -378,7 +392,7 @@ TextBox Form::AddTextBox(const Place& place, std::string_view text, const Look& 
 
 ComboBox Form::AddComboBox(const Place& place, const std::vector<std::string>& items, const Look& look) {
     std::shared_ptr<ControlState> state;
-    auto* combo = CreateWidget<QComboBox>(*state_, place, Kind::ComboBox, look, state, "AddComboBox");
+    auto* combo = CreateWidget<qt::ComboBox>(*state_, place, Kind::ComboBox, look, state, "AddComboBox");
     combo->setEditable(false);  // a drop-down list
     for (const std::string& item : items) combo->addItem(qt::ToQ(item));
     ShowComboText(*state, combo, {});

@@ -2,6 +2,7 @@
 // Shared between the Qt implementation files of ui/ and the test driver
 // (ui_testing/qt/). Elsewhere in ui/ only ui/toolkit_state.h includes it.
 #include <QColor>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -96,6 +97,22 @@ class LineEdit final : public QLineEdit {
 public:
     explicit LineEdit(QWidget* parent) : QLineEdit(parent) {}
     std::weak_ptr<detail::ControlState> control;
+};
+
+// A drop-down list in the dialogs' control style. QComboBox answers a change
+// of style by making its list at once, and Qt 6.4 keeps a style-sheet cache
+// entry for good for every list made while the application has a style
+// sheet: this one takes its style without making the list, which is made
+// (with this style) when the operator first opens it.
+class ComboBox final : public QComboBox {
+public:
+    explicit ComboBox(QWidget* parent);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool takingStyle_ = false;
 };
 
 // A frame whose caption may have a colour of its own.

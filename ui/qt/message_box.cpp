@@ -73,6 +73,9 @@ Answer MsgBox(std::string_view text, Buttons buttons, Icon icon, std::optional<s
     box->setObjectName(QStringLiteral("dutygateMessageBox"));
     box->setTextFormat(Qt::PlainText);
     box->setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    // Its buttons draw as the dialogs' controls do, so that a box shown at
+    // every wrong password leaves nothing in the style's cache either.
+    for (QAbstractButton* button : box->buttons()) button->setStyle(qt::DialogControlStyle());
     box->exec();
     Answer answer = FirstButton(buttons);
     if (QAbstractButton* clicked = box ? box->clickedButton() : nullptr) {
