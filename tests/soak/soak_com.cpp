@@ -1,15 +1,17 @@
 // The soak as a Windows host runs the component: each round creates both
 // objects through the automation runtime (the DLL registered by regsvr32),
-// shows the three dialogs and leaves each by its own button, found by window,
-// polls the shift schedule and releases the objects. It prints, after every
+// shows the three dialogs and leaves each by its own button, found by window
+// (at the login after a wrong password and its message box), polls the
+// shift schedule and releases the objects. It prints, after every
 // round, the heap in use (every heap of the process, walked), the kernel
-// handles (probed: Wine's GetGuiResources and handle count answer nothing),
-// the threads and the windows of the process.
+// handles (probed), the threads and the windows of the process, counted
+// here because GetGuiResources answers 0 under Wine.
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -88,22 +90,52 @@ bool Open(const wchar_t* title) {
     return form && IsWindowVisible(form);
 }
 
+// What the operator does on the open form, a step at each tick; true once
+// the last button is pressed.
+using Hand = std::function<bool(HWND form)>;
+
+Hand Leave(const wchar_t* button) {
+    return [button](HWND form) { return PostMessageW(by_window::Control(form, button), BM_CLICK, 0, 0) != FALSE; };
+}
+
+HWND OwnMessageBox() {
+    HWND box = FindWindowW(L"#32770", nullptr);
+    DWORD process = 0;
+    if (box) GetWindowThreadProcessId(box, &process);
+    return box && IsWindowVisible(box) && process == GetCurrentProcessId() ? box : nullptr;
+}
+
+// At the login: a wrong password and 确定, the message box's OK, then 取消.
+Hand MistypeThenLeave() {
+    return [step = 0](HWND form) mutable {
+        HWND box = OwnMessageBox();
+        if (step == 0) {
+            SetWindowTextW(by_window::Control(form, L"txtPassword"), L"wrong");
+            PostMessageW(by_window::Control(form, L"cmdOK"), BM_CLICK, 0, 0);
+            step = 1;
+        } else if (step == 1 && box) {
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            step = 2;
+        } else if (step == 2 && !box) {
+            return Leave(L"cmdCancel")(form);
+        }
+        return false;
+    };
+}
+
 // Calls `member`, which shows the form titled `title` (modal or modeless),
-// and leaves the form by clicking its button `button` once it is open;
-// returns when the form has closed.
-void ShowAndLeave(IDispatch* object, const wchar_t* member, const wchar_t* title, const wchar_t* button) {
-    bool clicked = false;
-    const HRESULT hr = by_window::Call(object, member, title, [&](HWND form) {
-        return clicked = PostMessageW(by_window::Control(form, button), BM_CLICK, 0, 0) != FALSE;
-    });
+// lets the hand act on it once it is open, and returns when it has closed.
+void ShowAndLeave(IDispatch* object, const wchar_t* member, const wchar_t* title, Hand hand) {
+    bool done = false;
+    const HRESULT hr = by_window::Call(object, member, title, [&](HWND form) { return done = hand(form); });
     const ULONGLONG deadline = GetTickCount64() + 10000;
     MSG message;
-    while (SUCCEEDED(hr) && (!clicked || Open(title)) && GetTickCount64() < deadline) {
+    while (SUCCEEDED(hr) && (!done || Open(title)) && GetTickCount64() < deadline) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) TranslateMessage(&message), DispatchMessageW(&message);
     }
-    if (FAILED(hr) || !clicked || Open(title)) {
-        std::fprintf(stderr, "%ls: 0x%08lx, %s\n", member, hr, clicked ? "the form stayed open" : "no form to close");
+    if (FAILED(hr) || !done || Open(title)) {
+        std::fprintf(stderr, "%ls: 0x%08lx, %s\n", member, hr, done ? "the form stayed open" : "the form was not left");
         std::exit(1);
     }
 }
@@ -123,9 +155,9 @@ int main(int argc, char** argv) {
     for (int round = 0; round < options.rounds; ++round) {
         IDispatch* password = Create(L"Dutygate.clsPassword");
         IDispatch* shift = Create(L"Dutygate.clsShiftClass");
-        ShowAndLeave(password, L"ShowDialog", L"用户登陆", L"cmdCancel");
-        ShowAndLeave(password, L"ShowRevise", L"修改密码", L"Command2");
-        ShowAndLeave(shift, L"ShowSetClass", L"换班设置", L"cmdExit");
+        ShowAndLeave(password, L"ShowDialog", L"用户登陆", MistypeThenLeave());
+        ShowAndLeave(password, L"ShowRevise", L"修改密码", Leave(L"Command2"));
+        ShowAndLeave(shift, L"ShowSetClass", L"换班设置", Leave(L"cmdExit"));
         for (int i = 0; i < options.polls; ++i) by_window::Call(shift, L"ShiftClass");
         password->Release();
         shift->Release();

@@ -1,6 +1,7 @@
 // A soak as a Qt host runs the component for months: each round creates both
-// objects, shows the three dialogs and leaves each by its own button, polls
-// the shift schedule and releases the objects, all through the public
+// objects, shows the three dialogs and leaves each by its own button (at the
+// login after a wrong password and its message box), polls the shift
+// schedule and releases the objects, all through the public
 // interface of libdutygate.so. It prints the heap in use, open files,
 // threads and top-level windows after every round.
 #include <QAbstractButton>
