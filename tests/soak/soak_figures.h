@@ -4,6 +4,7 @@
 // (a least-squares slope, so one noisy round decides nothing), and the open
 // handles, threads and windows may not climb.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,7 +73,8 @@ public:
             const double x = static_cast<double>(i), y = rounds_[i].heapKiB;
             sx += x, sy += y, sxx += x * x, sxy += x * y;
         }
-        const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        if (std::fabs(slope) < 0.005) slope = 0;  // printed as +0.00, not -0.00
         const Figures& from = rounds_[first];
         const Figures& to = rounds_.back();
         std::printf("%s: %zu rounds after %d of warm-up: heap in use %.1f -> %.1f KiB, %+.2f KiB a round "
