@@ -1,7 +1,8 @@
 #!/bin/sh
 # The soak, longer than the suites run it: ROUNDS rounds (default 300), each
 # creating both objects, showing the three dialogs and leaving each by its own
-# button, polling ShiftClass 2,000 times and releasing the objects, all
+# button (the login after a wrong password and its message box), polling
+# ShiftClass 2,000 times and releasing the objects, all
 # through the public interface. On Linux a Qt host on the offscreen platform;
 # then, where ./scripts/windows.sh has built them, the x64 and x86 Windows
 # hosts under Wine (x86 where this machine runs 32-bit code). Prints every
