@@ -1,11 +1,11 @@
 // The soak as a Windows host runs the component: each round creates both
 // objects through the automation runtime (the DLL registered by regsvr32),
 // shows the three dialogs and leaves each by its own button, found by window
-// (at the login after a wrong password and its message box), polls the
-// shift schedule and releases the objects. It prints, after every
-// round, the heap in use (every heap of the process, walked), the kernel
-// handles (probed), the threads and the windows of the process, counted
-// here because GetGuiResources answers 0 under Wine.
+// (at the login after a wrong password and its message box), polls the shift
+// schedule and releases the objects. After every round it prints the heap in
+// use (every heap of the process, walked), the kernel handles (probed), the
+// threads and the windows of the process, counted here because
+// GetGuiResources answers 0 under Wine.
 #include <windows.h>
 #include <tlhelp32.h>
 
