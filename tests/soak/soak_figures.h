@@ -28,7 +28,7 @@ struct Options {
     std::string styleSheet;  // the Qt host's application style sheet
 };
 
-// --rounds=N --warmup=N --polls=N --limit-kib=X --style-sheet=CSS
+// --rounds=N --warmup=N --style-sheet=CSS
 inline Options ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
@@ -38,8 +38,6 @@ inline Options ParseOptions(int argc, char** argv) {
         const char* value = eq ? eq + 1 : "";
         if (name == "--rounds") options.rounds = std::atoi(value);
         else if (name == "--warmup") options.warmup = std::atoi(value);
-        else if (name == "--polls") options.polls = std::atoi(value);
-        else if (name == "--limit-kib") options.limitKiB = std::atof(value);
         else if (name == "--style-sheet") options.styleSheet = value;
         else std::fprintf(stderr, "unknown option %s\n", arg), std::exit(2);
     }
